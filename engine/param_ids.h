@@ -1,0 +1,122 @@
+// Indices of the instrument's 110 parameters; fixed forever (files and chunks store them).
+#pragma once
+
+namespace vantor {
+
+enum ParamId : int {
+  kMainVolume = 0,
+  kSoftClipping,
+  kKeySplitPoint,
+  kPolyLower,
+  kMonoLower,
+  kPolyUpper,
+  kMonoUpper,
+  kPolyPitchbendRange,
+  kMonoPitchbendRange,
+  kModWheelToPolyFm,
+  kModWheelToMonoFm,  // 10
+  kModWheelToMonoVcf,
+  kPolyphony,
+  kPolyFmSpeed,
+  kPolyPwmSpeed,
+  kBank1Volume,
+  kBank1Tune,
+  kBank1Pw,
+  kBank1Pwm,
+  kBank1Fm,
+  kBank1Saw16,  // 20
+  kBank1Saw8,
+  kBank1Saw4,
+  kBank1Pulse16,
+  kBank1Pulse8,
+  kBank1Pulse4,
+  kBank2Volume,
+  kBank2Tune,
+  kBank2Pw,
+  kBank2Pwm,
+  kBank2Fm,  // 30
+  kBank2Saw16,
+  kBank2Saw8,
+  kBank2Saw4,
+  kBank2Pulse16,
+  kBank2Pulse8,
+  kBank2Pulse4,
+  kFilterMode,
+  kFilterCutoff,
+  kFilterResonance,
+  kFilterEnvelope,  // 40
+  kEnvToFilterFm,
+  kKeyboardToFilterFm,
+  kVelocityToFilterFm,
+  kAmpEnvelope,
+  kVelocityToAmpAm,
+  kPolyVolume,
+  kResonators,
+  kResonator1Mode,
+  kResonator1Volume,
+  kResonator1Frequency,  // 50
+  kResonator1Resonance,
+  kResonator2Mode,
+  kResonator2Volume,
+  kResonator2Frequency,
+  kResonator2Resonance,
+  kResonator3Mode,
+  kResonator3Volume,
+  kResonator3Frequency,
+  kResonator3Resonance,
+  kVoiceEnvAttack,  // 60
+  kVoiceEnvDecay,
+  kVoiceEnvSustain,
+  kGlobalEnvTrigger,
+  kGlobalEnvAttack,
+  kGlobalEnvDecay,
+  kGlobalEnvSustain,
+  kGlobalEnvRelease,
+  kVcoPortamento,
+  kVcoOctave,
+  kVcoTranspose,  // 70
+  kVcoTune,
+  kVcoWaveform,
+  kVcoPw,
+  kVcoPwm,
+  kVcoFm,
+  kVcoToVcf,
+  kSubOscToVcf,
+  kNoiseToVcf,
+  kPolyToPoly,
+  kVcfCutoff,  // 80
+  kVcfResonance,
+  kEnvToVcfFm,
+  kKeyToVcfFm,
+  kVelocityToVcfFm,
+  kLfoToVcfFm,
+  kMonoVolume,
+  kVelocityToVcaAm,
+  kVcaEnvelope,
+  kMonoEnvTrigger,
+  kMonoEnvAttack,  // 90
+  kMonoEnvDecay,
+  kMonoEnvSustain,
+  kMonoEnvRelease,
+  kLfoWaveform,
+  kLfoSpeed,
+  kPolyToEnsemble,
+  kMonoToEnsemble,
+  kPhaser,
+  kPhaserManual,
+  kPhaserFeedback,  // 100
+  kPhaserModSpeed,
+  kPhaserModAmount,
+  kPhaserMix,
+  kEnsembleMode,
+  kEnsembleSpeed1,
+  kEnsembleSpeed2,
+  kEnsembleModAmount1,
+  kEnsembleModAmount2,
+  kEnsembleModAmount3,  // 109
+  kParamCount
+};
+
+static_assert(kParamCount == 110, "the parameter set has exactly 110 entries");
+
+}  // namespace vantor

@@ -1,0 +1,116 @@
+// The instrument's parameter set: declarations, host names, display texts and info lines.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <set>
+#include <string>
+
+#include "core/vantor_params.h"
+#include "support/test_plugin.h"
+
+namespace vantor {
+namespace {
+
+using testing::TestVantor;
+
+std::string Info(TestVantor& plugin, int index, double value) {
+  plugin.Param(index)->set_value(value);
+  return InfoLine(plugin, index);
+}
+
+TEST(ParameterSetTest, EveryParameterIsDeclaredAtItsDefault) {
+  TestVantor plugin;
+  for (int i = 0; i < kParamCount; ++i) {
+    const PluginParam& p = *plugin.Param(i);
+    const ParamSpec& spec = VantorParamSpec(i);
+    EXPECT_NE(p.kind(), ParamKind::None) << i;
+    EXPECT_EQ(p.value(), p.default_value()) << i;
+    EXPECT_EQ(p.value(), spec.default_value) << spec.long_name;
+    EXPECT_GE(p.value(), p.minimum()) << spec.long_name;
+    EXPECT_LE(p.value(), p.maximum()) << spec.long_name;
+  }
+  EXPECT_EQ(plugin.Param(-1), nullptr);
+  EXPECT_EQ(plugin.Param(110), nullptr);
+}
+
+TEST(ParameterSetTest, HostNamesAreUniqueAndShort) {
+  TestVantor plugin;
+  std::set<std::string> names;
+  for (int i = 0; i < kParamCount; ++i) {
+    const std::string name = plugin.Param(i)->name();
+    EXPECT_LE(name.size(), 8u) << name;
+    EXPECT_TRUE(names.insert(name).second) << "duplicate host name " << name;
+  }
+  EXPECT_STREQ(plugin.Param(kPolyVolume)->name(), "P:Volume");
+  EXPECT_STREQ(plugin.Param(kFilterCutoff)->name(), "P:F Cut");
+}
+
+TEST(ParameterSetTest, SpotChecksOfTheTable) {
+  TestVantor plugin;
+  const PluginParam& fm = *plugin.Param(kBank1Fm);
+  EXPECT_DOUBLE_EQ(fm.value(), 128.2);
+  EXPECT_EQ(fm.maximum(), 641);
+  EXPECT_DOUBLE_EQ(plugin.Param(kResonator2Frequency)->value(), std::sqrt(0.5));
+  EXPECT_DOUBLE_EQ(plugin.Param(kPhaserModSpeed)->value(), 0.00167);
+  EXPECT_EQ(plugin.Param(kEnvToFilterFm)->minimum(), -12289);
+  EXPECT_EQ(plugin.Param(kEnvToFilterFm)->display_precision(), 2);
+  EXPECT_EQ(plugin.Param(kEnvToVcfFm)->display_precision(), 0);
+  EXPECT_STREQ(plugin.Param(kVcoPortamento)->unit_label(), "sec");
+  EXPECT_EQ(plugin.Param(kVcoPortamento)->shape(), 4);
+  EXPECT_EQ(plugin.Param(kFilterCutoff)->shape(), 0.5);
+  EXPECT_EQ(FindParamByLongName("Poly -> Poly"), kPolyToPoly);
+  EXPECT_EQ(FindParamByLongName("no such"), -1);
+}
+
+TEST(ParameterSetTest, PolyphonyShowsVoiceCountsAndQuantisesFromTheHost) {
+  TestVantor plugin;
+  PluginParam& polyphony = *plugin.Param(kPolyphony);
+  EXPECT_EQ(polyphony.DisplayText(), "61");
+  polyphony.SetFromNormalized(0.5);
+  EXPECT_EQ(polyphony.value(), 1);
+  EXPECT_EQ(polyphony.DisplayText(), "32");
+}
+
+TEST(ParameterSetTest, KeySplitNamesRunFromCSharp1ToC6) {
+  TestVantor plugin;
+  PluginParam& split = *plugin.Param(kKeySplitPoint);
+  const std::pair<int, const char*> cases[] = {{0, "C#1"}, {11, "C2"}, {23, "C3"}, {59, "C6"}};
+  for (const auto& [value, name] : cases) {
+    split.set_value(value);
+    EXPECT_EQ(split.DisplayText(), name);
+  }
+  EXPECT_EQ(NoteName(60), "C3");
+  EXPECT_EQ(NoteName(0), "C-2");
+  EXPECT_EQ(NoteName(127), "G8");
+}
+
+TEST(ParameterSetTest, InfoLinesInEveryFormat) {
+  TestVantor plugin;
+  EXPECT_EQ(InfoLine(plugin, kFilterEnvelope), "Filter Envelope: Global");
+  EXPECT_EQ(InfoLine(plugin, kMainVolume), "Main Volume: 25%");
+  EXPECT_EQ(InfoLine(plugin, kBank1Tune), "Bank 1 Tune: -2%");
+  EXPECT_EQ(Info(plugin, kBank1Tune, 0), "Bank 1 Tune: 0%");
+  EXPECT_EQ(Info(plugin, kPolyFmSpeed, 0.185), "Poly FM Speed: 5.55Hz");
+  EXPECT_EQ(Info(plugin, kFilterCutoff, 1), "Filter Cutoff: 19912Hz");
+  EXPECT_EQ(Info(plugin, kFilterCutoff, 0), "Filter Cutoff: 8Hz");
+  EXPECT_EQ(Info(plugin, kVcoPortamento, 1.5), "VCO Portamento: 1.50sec");
+  EXPECT_EQ(Info(plugin, kVcoTranspose, -3), "VCO Transpose: -3");
+  EXPECT_EQ(Info(plugin, kPhaser, 2), "Phaser: Type 2");
+  EXPECT_EQ(InfoLine(plugin, 110), "Version 1.3.1.N");
+  EXPECT_EQ(InfoLine(plugin, 5000), "Version 1.3.1.N");
+  EXPECT_EQ(InfoLine(plugin, -1), "");
+}
+
+TEST(ParameterSetTest, InfoLineSurvivesValuesOutsideTheRange) {
+  TestVantor plugin;
+  for (int i = 0; i < kParamCount; ++i) {
+    for (double v : {-1e300, 1e300, std::nan("")}) {
+      const std::string line = Info(plugin, i, v);
+      EXPECT_LT(line.size(), 64u);
+      EXPECT_EQ(line.rfind(ParamLongName(i), 0), 0u) << line;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vantor

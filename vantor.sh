@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# The project's driver: `./vantor.sh demo` renders the demo, `./vantor.sh test` runs every test.
+set -euo pipefail
+cd "$(dirname "$0")"
+ROOT=$(pwd)
+JOBS=${JOBS:-$(nproc)}
+
+# Debian packages each command needs; installed when missing.
+BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config ccache libsndfile1-dev)
+TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev)
+
+need_packages() {
+  local missing=()
+  for pkg in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$pkg")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "Missing Debian packages. Install them with:" >&2
+    echo "  sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
+    exit 1
+  fi
+  echo "Installing ${missing[*]} ..."
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+# configure_build DIR [cmake options...]
+configure_build() {
+  local dir=$1
+  shift
+  cmake -S "$ROOT" -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir" -j "$JOBS"
+}
+
+run_ctest() {
+  local dir=$1
+  (cd "$dir" && ctest --output-on-failure -j "$JOBS" --timeout 600)
+}
+
+cmd_demo() {
+  need_packages "${BUILD_PACKAGES[@]}"
+  configure_build build -DCMAKE_BUILD_TYPE=Release -DVANTOR_TESTS=OFF -DVANTOR_BENCH=OFF
+  mkdir -p out
+  build/tools/vantor_demo out/demo.wav
+}
+
+cmd_test() {
+  need_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+  echo "== normal build =="
+  configure_build build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  run_ctest build-test
+  echo "== AddressSanitizer + UndefinedBehaviorSanitizer build =="
+  configure_build build-asan -DCMAKE_BUILD_TYPE=Debug -DVANTOR_SANITIZE=ON -DVANTOR_BENCH=OFF
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    run_ctest build-asan
+  echo "All tests passed in both builds."
+}
+
+case "${1:-}" in
+  demo) cmd_demo ;;
+  test) cmd_test ;;
+  *)
+    echo "usage: $0 demo|test" >&2
+    exit 2
+    ;;
+esac
