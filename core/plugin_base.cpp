@@ -38,11 +38,17 @@ PluginBase::PluginBase() : params_(kNumParams), programs_(kNumPrograms) {
 
 PluginBase::~PluginBase() = default;
 
-void PluginBase::ResetEngine() { std::lock_guard lock(mutex_); }
+void PluginBase::ResetEngine() {
+  std::lock_guard lock(mutex_);
+}
 
-void PluginBase::ParamChanged(int /*index*/) { std::lock_guard lock(mutex_); }
+void PluginBase::ParamChanged(int /*index*/) {
+  std::lock_guard lock(mutex_);
+}
 
-void PluginBase::ActivationChanged(bool /*active*/) { std::lock_guard lock(mutex_); }
+void PluginBase::ActivationChanged(bool /*active*/) {
+  std::lock_guard lock(mutex_);
+}
 
 void PluginBase::RenderBlock(double** inputs, double** outputs, int frames) {
   const size_t n = static_cast<size_t>(std::max(frames, 0));
@@ -55,14 +61,18 @@ void PluginBase::RenderBlock(double** inputs, double** outputs, int frames) {
   }
 }
 
-void PluginBase::HandleMidiMessage(const MidiMessage& message) { SendMidiMessage(message); }
+void PluginBase::HandleMidiMessage(const MidiMessage& message) {
+  SendMidiMessage(message);
+}
 
 bool PluginBase::GetMidiNoteName(int /*note*/, char* out) {
   if (out) out[0] = '\0';
   return false;
 }
 
-bool PluginBase::SaveState(StateChunk& chunk) { return SerializeParams(chunk); }
+bool PluginBase::SaveState(StateChunk& chunk) {
+  return SerializeParams(chunk);
+}
 
 int PluginBase::LoadState(const StateChunk& chunk, int position) {
   return UnserializeParams(chunk, position);
@@ -105,8 +115,10 @@ void PluginBase::RefreshEditorControls() {
 void PluginBase::ChangeBlockSize(int frames) {
   if (frames == block_size_) return;
   const size_t n = static_cast<size_t>(std::max(frames, 0));
-  for (Pin& pin : input_pins_) pin.buffer.assign(n, 0.0);
-  for (Pin& pin : output_pins_) pin.buffer.assign(n, 0.0);
+  for (Pin& pin : input_pins_)
+    pin.buffer.assign(n, 0.0);
+  for (Pin& pin : output_pins_)
+    pin.buffer.assign(n, 0.0);
   block_size_ = frames;
 }
 
@@ -150,7 +162,8 @@ int32_t PluginBase::ReadChunkHeader(const StateChunk& chunk, int* position) {
 
 bool PluginBase::SerializeParams(StateChunk& chunk) {
   std::lock_guard lock(mutex_);
-  for (const PluginParam& param : params_) chunk.PutDouble(param.value());
+  for (const PluginParam& param : params_)
+    chunk.PutDouble(param.value());
   return !chunk.Empty();
 }
 
@@ -162,7 +175,8 @@ int PluginBase::ReadParamValues(const StateChunk& chunk, int p) {
     PluginParam& param = params_[static_cast<size_t>(i)];
     param.set_value(param.Clamp(v));
   }
-  for (int i = 0; i < kNumParams; ++i) ParamChanged(i);
+  for (int i = 0; i < kNumParams; ++i)
+    ParamChanged(i);
   return p;
 }
 

@@ -64,49 +64,49 @@ class PluginBase {
   PluginBase& operator=(const PluginBase&) = delete;
 
   // Virtual operations, in slot order.
-  virtual ~PluginBase();                                                  // 0
-  virtual void ResetEngine();                                             // 1
-  virtual void ParamChanged(int index);                                   // 2
-  virtual void RenderBlock(double** inputs, double** outputs, int frames);  // 3
-  virtual void EditorOpened() {}                                          // 4
-  virtual void EditorClosed() {}                                          // 5
-  virtual void IdleTick() {}                                              // 6
-  virtual void ActivationChanged(bool active);                            // 7
-  virtual void HandleMidiMessage(const MidiMessage& message);             // 8
-  virtual void HandleSysEx(const SysExMessage& /*message*/) {}            // 9
-  virtual bool GetMidiNoteName(int note, char* out);                      // 10
-  virtual bool SaveState(StateChunk& chunk);                              // 11
-  virtual int LoadState(const StateChunk& chunk, int position);           // 12
-  virtual bool StateMatches(const double* values, int start) const;       // 13
-  virtual void Hook14() {}                                                // 14
-  virtual bool Query15() { return false; }                                // 15
-  virtual void HostIdentified() {}                                        // 16
-  virtual void Hook17() {}                                                // 17
-  virtual void SetParamFromEditor(int index, double normalised);          // 18
-  virtual void BeginParamEdit(int index) = 0;                             // 19
-  virtual void AutomateParam(int index, double normalised) = 0;           // 20
-  virtual void EndParamEdit(int index) = 0;                               // 21
-  virtual void NotifyProgramChange() = 0;                                 // 22
-  virtual bool IsOfflineRendering() { return false; }                     // 23
-  virtual double GetSamplePosition() = 0;                                 // 24
-  virtual double GetHostTempo() = 0;                                      // 25
-  virtual void GetTimeSignature(int* numerator, int* denominator) = 0;    // 26
-  virtual void GetTransportInfo(TransportInfo* info) = 0;                 // 27
-  virtual int IdentifyHost() { return host_id_; }                         // 28
-  virtual int GetApiKind() { return api_kind_; }                          // 29
-  virtual void EditorResized(int width, int height) = 0;                  // 30
-  virtual void HostSpecificInit() {}                                      // 31
-  virtual void AttachEditor(PluginEditor* editor);                        // 32
-  virtual void ChangeLatency(int samples) { latency_ = samples; }         // 33
-  virtual bool SendMidiMessage(const MidiMessage& message) = 0;           // 34
+  virtual ~PluginBase();                                                            // 0
+  virtual void ResetEngine();                                                       // 1
+  virtual void ParamChanged(int index);                                             // 2
+  virtual void RenderBlock(double** inputs, double** outputs, int frames);          // 3
+  virtual void EditorOpened() {}                                                    // 4
+  virtual void EditorClosed() {}                                                    // 5
+  virtual void IdleTick() {}                                                        // 6
+  virtual void ActivationChanged(bool active);                                      // 7
+  virtual void HandleMidiMessage(const MidiMessage& message);                       // 8
+  virtual void HandleSysEx(const SysExMessage& /*message*/) {}                      // 9
+  virtual bool GetMidiNoteName(int note, char* out);                                // 10
+  virtual bool SaveState(StateChunk& chunk);                                        // 11
+  virtual int LoadState(const StateChunk& chunk, int position);                     // 12
+  virtual bool StateMatches(const double* values, int start) const;                 // 13
+  virtual void Hook14() {}                                                          // 14
+  virtual bool Query15() { return false; }                                          // 15
+  virtual void HostIdentified() {}                                                  // 16
+  virtual void Hook17() {}                                                          // 17
+  virtual void SetParamFromEditor(int index, double normalised);                    // 18
+  virtual void BeginParamEdit(int index) = 0;                                       // 19
+  virtual void AutomateParam(int index, double normalised) = 0;                     // 20
+  virtual void EndParamEdit(int index) = 0;                                         // 21
+  virtual void NotifyProgramChange() = 0;                                           // 22
+  virtual bool IsOfflineRendering() { return false; }                               // 23
+  virtual double GetSamplePosition() = 0;                                           // 24
+  virtual double GetHostTempo() = 0;                                                // 25
+  virtual void GetTimeSignature(int* numerator, int* denominator) = 0;              // 26
+  virtual void GetTransportInfo(TransportInfo* info) = 0;                           // 27
+  virtual int IdentifyHost() { return host_id_; }                                   // 28
+  virtual int GetApiKind() { return api_kind_; }                                    // 29
+  virtual void EditorResized(int width, int height) = 0;                            // 30
+  virtual void HostSpecificInit() {}                                                // 31
+  virtual void AttachEditor(PluginEditor* editor);                                  // 32
+  virtual void ChangeLatency(int samples) { latency_ = samples; }                   // 33
+  virtual bool SendMidiMessage(const MidiMessage& message) = 0;                     // 34
   virtual bool SendSysExMessage(const SysExMessage& /*message*/) { return false; }  // 35
-  virtual void RefreshEditorControls();                                   // 36
-  virtual int UnserializePresets(const StateChunk& chunk, int position);  // 37
-  virtual void ModifyCurrentPreset(const char* name);                     // 38
-  virtual void Hook39() {}                                                // 39
-  virtual void ProgramsChangedByHost() {}                                 // 40
-  virtual void ChangeSampleRate(double rate) { sample_rate_ = rate; }     // 41
-  virtual void ChangeBlockSize(int frames);                               // 42
+  virtual void RefreshEditorControls();                                             // 36
+  virtual int UnserializePresets(const StateChunk& chunk, int position);            // 37
+  virtual void ModifyCurrentPreset(const char* name);                               // 38
+  virtual void Hook39() {}                                                          // 39
+  virtual void ProgramsChangedByHost() {}                                           // 40
+  virtual void ChangeSampleRate(double rate) { sample_rate_ = rate; }               // 41
+  virtual void ChangeBlockSize(int frames);                                         // 42
 
   // Parameters: null for an index outside 0 .. 109.
   PluginParam* Param(int index);

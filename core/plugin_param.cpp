@@ -108,6 +108,8 @@ std::string PluginParam::DisplayText() const {
   return text;
 }
 
-const char* PluginParam::GetUnitLabel() const { return FindDisplayText(value_) ? "" : label_; }
+const char* PluginParam::GetUnitLabel() const {
+  return FindDisplayText(value_) ? "" : label_;
+}
 
 }  // namespace vantor

@@ -23,8 +23,12 @@ void StateChunk::PutBytes(const void* data, size_t size) {
   memcpy(bytes_.data() + at, data, size);
 }
 
-void StateChunk::PutInt32(int32_t v) { PutBytes(&v, sizeof v); }
-void StateChunk::PutDouble(double v) { PutBytes(&v, sizeof v); }
+void StateChunk::PutInt32(int32_t v) {
+  PutBytes(&v, sizeof v);
+}
+void StateChunk::PutDouble(double v) {
+  PutBytes(&v, sizeof v);
+}
 
 void StateChunk::PutString(const std::string& s) {
   PutInt32(static_cast<int32_t>(s.size()));
@@ -38,8 +42,12 @@ int StateChunk::GetBytes(void* out, int size, int p) const {
   return p + size;
 }
 
-int StateChunk::GetInt32(int32_t* out, int p) const { return GetBytes(out, sizeof *out, p); }
-int StateChunk::GetDouble(double* out, int p) const { return GetBytes(out, sizeof *out, p); }
+int StateChunk::GetInt32(int32_t* out, int p) const {
+  return GetBytes(out, sizeof *out, p);
+}
+int StateChunk::GetDouble(double* out, int p) const {
+  return GetBytes(out, sizeof *out, p);
+}
 
 int StateChunk::GetString(std::string* out, int p) const {
   int32_t length = 0;

@@ -55,15 +55,19 @@ const double kRootThreeQuarters = std::sqrt(0.75);
 template <size_t N>
 constexpr ParamSpec Enum(const char* long_name, const char* host_name, int default_value,
                          const char* const (&texts)[N]) {
-  return {long_name, host_name, true, 0.0, N - 1.0, static_cast<double>(default_value), 1.0, 1.0,
-          texts, static_cast<int>(N), "", InfoFormat::Text};
+  return {long_name, host_name,
+          true,      0.0,
+          N - 1.0,   static_cast<double>(default_value),
+          1.0,       1.0,
+          texts,     static_cast<int>(N),
+          "",        InfoFormat::Text};
 }
 
 ParamSpec Cont(const char* long_name, const char* host_name, double minimum, double maximum,
                double default_value, double step, double shape, InfoFormat info,
                const char* label = "") {
-  return {long_name, host_name, false, minimum, maximum, default_value, step, shape, nullptr, 0,
-          label, info};
+  return {long_name, host_name, false,   minimum, maximum, default_value,
+          step,      shape,     nullptr, 0,       label,   info};
 }
 
 constexpr InfoFormat kPct = InfoFormat::Percent;
@@ -76,8 +80,9 @@ const std::array<ParamSpec, kParamCount>& Table() {
     std::array<ParamSpec, kParamCount> t{};
     t[kMainVolume] = Cont("Main Volume", "Volume", 0, 1, 0.25, 0.01, 1, kPct);
     t[kSoftClipping] = Enum("Soft Clipping", "SoftClip", 0, kOffOn);
-    t[kKeySplitPoint] = {"Key Split Point", "KeySplit", true, 0, kSplitNotes - 1, 23, 1, 1,
-                         SplitNotes().texts.data(), kSplitNotes, "", InfoFormat::Text};
+    t[kKeySplitPoint] = {"Key Split Point",         "KeySplit",  true, 0,
+                         kSplitNotes - 1,           23,          1,    1,
+                         SplitNotes().texts.data(), kSplitNotes, "",   InfoFormat::Text};
     t[kPolyLower] = Enum("Poly Lower", "P:Lower", 1, kOffOn);
     t[kMonoLower] = Enum("Mono Lower", "M:Lower", 0, kOffOn);
     t[kPolyUpper] = Enum("Poly Upper", "P:Upper", 1, kOffOn);
@@ -93,17 +98,17 @@ const std::array<ParamSpec, kParamCount>& Table() {
     for (int bank = 0; bank < 2; ++bank) {
       const int base = bank == 0 ? kBank1Volume : kBank2Volume;
       static const char* const kLong[2][11] = {
-          {"Bank 1 Volume", "Bank 1 Tune", "Bank 1 PW", "Bank 1 PWM", "Bank 1 FM",
-           "Bank 1 Saw 16'", "Bank 1 Saw 8'", "Bank 1 Saw 4'", "Bank 1 Pulse 16'",
-           "Bank 1 Pulse 8'", "Bank 1 Pulse 4'"},
-          {"Bank 2 Volume", "Bank 2 Tune", "Bank 2 PW", "Bank 2 PWM", "Bank 2 FM",
-           "Bank 2 Saw 16'", "Bank 2 Saw 8'", "Bank 2 Saw 4'", "Bank 2 Pulse 16'",
-           "Bank 2 Pulse 8'", "Bank 2 Pulse 4'"}};
+          {"Bank 1 Volume", "Bank 1 Tune", "Bank 1 PW", "Bank 1 PWM", "Bank 1 FM", "Bank 1 Saw 16'",
+           "Bank 1 Saw 8'", "Bank 1 Saw 4'", "Bank 1 Pulse 16'", "Bank 1 Pulse 8'",
+           "Bank 1 Pulse 4'"},
+          {"Bank 2 Volume", "Bank 2 Tune", "Bank 2 PW", "Bank 2 PWM", "Bank 2 FM", "Bank 2 Saw 16'",
+           "Bank 2 Saw 8'", "Bank 2 Saw 4'", "Bank 2 Pulse 16'", "Bank 2 Pulse 8'",
+           "Bank 2 Pulse 4'"}};
       static const char* const kHost[2][11] = {
-          {"P:Vol 1", "P:Tune 1", "P:PW 1", "P:PWM 1", "P:FM 1", "P:S16' 1", "P:S8' 1",
-           "P:S4' 1", "P:P16' 1", "P:P8' 1", "P:P4' 1"},
-          {"P:Vol 2", "P:Tune 2", "P:PW 2", "P:PWM 2", "P:FM 2", "P:S16' 2", "P:S8' 2",
-           "P:S4' 2", "P:P16' 2", "P:P8' 2", "P:P4' 2"}};
+          {"P:Vol 1", "P:Tune 1", "P:PW 1", "P:PWM 1", "P:FM 1", "P:S16' 1", "P:S8' 1", "P:S4' 1",
+           "P:P16' 1", "P:P8' 1", "P:P4' 1"},
+          {"P:Vol 2", "P:Tune 2", "P:PW 2", "P:PWM 2", "P:FM 2", "P:S16' 2", "P:S8' 2", "P:S4' 2",
+           "P:P16' 2", "P:P8' 2", "P:P4' 2"}};
       const char* const* l = kLong[bank];
       const char* const* h = kHost[bank];
       t[base + 0] = Cont(l[0], h[0], 0, 1, 0.5, 0.01, 1, kPct);
@@ -133,13 +138,12 @@ const std::array<ParamSpec, kParamCount>& Table() {
     t[kResonators] = Enum("Resonators", "P:R On", 0, kOffOn);
     const double resonator_defaults[3] = {kRootQuarter, kRootHalf, kRootThreeQuarters};
     for (int r = 0; r < 3; ++r) {
-      static const char* const kLong[3][4] = {
-          {"Resonator 1 Mode", "Resonator 1 Volume", "Resonator 1 Frequency",
-           "Resonator 1 Resonance"},
-          {"Resonator 2 Mode", "Resonator 2 Volume", "Resonator 2 Frequency",
-           "Resonator 2 Resonance"},
-          {"Resonator 3 Mode", "Resonator 3 Volume", "Resonator 3 Frequency",
-           "Resonator 3 Resonance"}};
+      static const char* const kLong[3][4] = {{"Resonator 1 Mode", "Resonator 1 Volume",
+                                               "Resonator 1 Frequency", "Resonator 1 Resonance"},
+                                              {"Resonator 2 Mode", "Resonator 2 Volume",
+                                               "Resonator 2 Frequency", "Resonator 2 Resonance"},
+                                              {"Resonator 3 Mode", "Resonator 3 Volume",
+                                               "Resonator 3 Frequency", "Resonator 3 Resonance"}};
       static const char* const kHost[3][4] = {{"P:R Md 1", "P:R V 1", "P:R F 1", "P:R R 1"},
                                               {"P:R Md 2", "P:R V 2", "P:R F 2", "P:R R 2"},
                                               {"P:R Md 3", "P:R V 3", "P:R F 3", "P:R R 3"}};
@@ -207,7 +211,9 @@ const std::array<ParamSpec, kParamCount>& Table() {
 
 }  // namespace
 
-const ParamSpec& VantorParamSpec(int index) { return Table()[static_cast<size_t>(index)]; }
+const ParamSpec& VantorParamSpec(int index) {
+  return Table()[static_cast<size_t>(index)];
+}
 
 const char* ParamLongName(int index) {
   return index >= 0 && index < kParamCount ? Table()[static_cast<size_t>(index)].long_name : "";

@@ -12,8 +12,12 @@ namespace vantor {
 class ScopedFlushDenormals {
  public:
 #if defined(__SSE__) || defined(_M_X64)
-  ScopedFlushDenormals() : saved_(_mm_getcsr()) { _mm_setcsr(saved_ | kFtzDaz); }
-  ~ScopedFlushDenormals() { _mm_setcsr(saved_); }
+  ScopedFlushDenormals() : saved_(_mm_getcsr()) {
+    _mm_setcsr(saved_ | kFtzDaz);
+  }
+  ~ScopedFlushDenormals() {
+    _mm_setcsr(saved_);
+  }
 
  private:
   static constexpr unsigned kFtzDaz = 0x8040;  // FTZ (bit 15) | DAZ (bit 6)

@@ -10,17 +10,25 @@
 namespace vantor {
 namespace {
 
-bool Switch(double v) { return v >= 0.5; }
-int Option(double v) { return static_cast<int>(v); }
+bool Switch(double v) {
+  return v >= 0.5;
+}
+int Option(double v) {
+  return static_cast<int>(v);
+}
 
-void Zero(double* buffer, int n) { std::fill(buffer, buffer + n, 0.0); }
+void Zero(double* buffer, int n) {
+  std::fill(buffer, buffer + n, 0.0);
+}
 
 void Add(const double* a, const double* b, double* out, int n) {
-  for (int i = 0; i < n; ++i) out[i] = a[i] + b[i];
+  for (int i = 0; i < n; ++i)
+    out[i] = a[i] + b[i];
 }
 
 void AddInto(double* out, const double* in, int n) {
-  for (int i = 0; i < n; ++i) out[i] += in[i];
+  for (int i = 0; i < n; ++i)
+    out[i] += in[i];
 }
 
 }  // namespace
@@ -35,8 +43,8 @@ void Engine::Reset(double sample_rate, int /*max_block_size*/) {
   if (sample_rate == initialised_rate_) return;
 
   initialised_rate_ = sample_rate;
-  for (std::vector<double>* buffer : {&poly_buffer_, &mono_buffer_, &left_mix_, &right_mix_,
-                                      &scratch_a_, &scratch_b_}) {
+  for (std::vector<double>* buffer :
+       {&poly_buffer_, &mono_buffer_, &left_mix_, &right_mix_, &scratch_a_, &scratch_b_}) {
     buffer->assign(static_cast<size_t>(control_period_), 0.0);
   }
   poly_active_ = false;
@@ -149,18 +157,23 @@ void Engine::RenderSubBlock(double* left, double* right, int n) {
   RenderMono(n);
   if (poly_active_) {
     double* poly = poly_buffer_.data();
-    for (int i = 0; i < n; ++i) poly[i] *= poly_volume_;
+    for (int i = 0; i < n; ++i)
+      poly[i] *= poly_volume_;
   }
   RouteToMix(n);
   if (phaser_on_) RunPhaser(n);
   WriteOutput(left, right, n);
 }
 
-void Engine::RenderPoly(int n) { Zero(poly_buffer_.data(), n); }
+void Engine::RenderPoly(int n) {
+  Zero(poly_buffer_.data(), n);
+}
 
 void Engine::AdvanceMasterOscillators(int /*n*/) {}
 
-void Engine::RenderMono(int n) { Zero(mono_buffer_.data(), n); }
+void Engine::RenderMono(int n) {
+  Zero(mono_buffer_.data(), n);
+}
 
 void Engine::RouteToMix(int n) {
   const double* poly = poly_buffer_.data();

@@ -9,7 +9,8 @@ Vantor::Vantor() : engine_(std::make_unique<Engine>()) {
   DeclareParameters();
   // The engine is ready to render at the default rate before a host configures it.
   ResetEngine();
-  for (int i = 0; i < kNumParams; ++i) ParamChanged(i);
+  for (int i = 0; i < kNumParams; ++i)
+    ParamChanged(i);
 }
 
 Vantor::~Vantor() = default;
@@ -30,8 +31,12 @@ void Vantor::RenderBlock(double** /*inputs*/, double** outputs, int frames) {
   engine_->RenderBlock(outputs, frames);
 }
 
-void Vantor::SilenceAllVoices() { engine_->SilenceAllVoices(); }
+void Vantor::SilenceAllVoices() {
+  engine_->SilenceAllVoices();
+}
 
-void Vantor::DeclareParameters() { DeclareVantorParameters(*this); }
+void Vantor::DeclareParameters() {
+  DeclareVantorParameters(*this);
+}
 
 }  // namespace vantor

@@ -12,9 +12,9 @@ class Synth : public PluginBase {
   void ActivationChanged(bool active) override;
 
   // Slots appended by this layer.
-  virtual void SilenceAllVoices() {}  // 43
+  virtual void SilenceAllVoices() {}   // 43
   virtual void DeclareParameters() {}  // 44
-  virtual void ToggleView() {}  // 45
+  virtual void ToggleView() {}         // 45
 
   // Declares parameter `index` as enumerated over `count` display texts.
   void DefineEnumerated(int index, const char* name, int default_value, int count,

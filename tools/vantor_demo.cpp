@@ -48,8 +48,8 @@ int main(int argc, char** argv) {
   }
   sf_close(file);
   const double rms = std::sqrt(sum_squares / (2.0 * total));
-  printf("Rendered %.1f s at %d Hz from the engine with the default parameters into %s\n",
-         kSeconds, kRate, path.c_str());
+  printf("Rendered %.1f s at %d Hz from the engine with the default parameters into %s\n", kSeconds,
+         kRate, path.c_str());
   printf("peak %.4f, RMS %.4f (%lu control ticks of %d samples)\n", peak, rms,
          static_cast<unsigned long>(engine.control_ticks()), engine.control_period());
   return 0;

@@ -40,7 +40,8 @@ TEST(ProgramSlotsTest, RecallingAnUninitialisedSlotCountsUserPresets) {
 TEST(ProgramSlotsTest, RawParameterListLoadsClampedUnquantisedValues) {
   TestVantor plugin;
   StateChunk chunk;
-  for (int i = 0; i < kParamCount; ++i) chunk.PutDouble(i == kFilterCutoff ? 5.0 : 0.375);
+  for (int i = 0; i < kParamCount; ++i)
+    chunk.PutDouble(i == kFilterCutoff ? 5.0 : 0.375);
   EXPECT_EQ(plugin.UnserializeParams(chunk, 0), 880);
   EXPECT_EQ(plugin.Param(kFilterCutoff)->value(), 1.0);
   EXPECT_EQ(plugin.Param(kPolyphony)->value(), 0.375);  // not rounded to its step
@@ -98,7 +99,8 @@ TEST(ProgramSlotsTest, ChunkHeaderRules) {
 TEST(ProgramSlotsTest, StateMatchesWithinTolerance) {
   TestVantor plugin;
   std::vector<double> values(2 + kParamCount);
-  for (int i = 0; i < kParamCount; ++i) values[2 + i] = plugin.Param(i)->value() + 5e-6;
+  for (int i = 0; i < kParamCount; ++i)
+    values[2 + i] = plugin.Param(i)->value() + 5e-6;
   EXPECT_TRUE(plugin.StateMatches(values.data(), 2));
   values[2 + 40] += 1e-4;
   EXPECT_FALSE(plugin.StateMatches(values.data(), 2));
