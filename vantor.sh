@@ -6,7 +6,8 @@ ROOT=$(pwd)
 JOBS=${JOBS:-$(nproc)}
 
 # Debian packages each command needs; installed when missing.
-BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config ccache libsndfile1-dev)
+BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config ccache libsndfile1-dev libpng-dev zlib1g-dev
+  libfreetype-dev fonts-dejavu-core)
 TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev)
 
 need_packages() {
