@@ -1,6 +1,7 @@
 // Graphics: the editor object of one plug-in instance and the platform slots it leaves open.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "core/plugin_editor.h"
@@ -52,5 +53,8 @@ class Graphics : public PluginEditor {
   int width_ = kDefaultWidth;
   int height_ = kDefaultHeight;
 };
+
+// The editor object of this platform, created by the instrument shell for each plug-in object.
+std::unique_ptr<Graphics> CreatePlatformGraphics(PluginBase* plugin);
 
 }  // namespace vantor

@@ -2,6 +2,7 @@
 #include "shell/synth.h"
 
 #include "core/plugin_editor.h"
+#include "editor/graphics.h"
 
 namespace vantor {
 
@@ -9,6 +10,17 @@ Synth::Synth() {
   for (size_t i = 0; i < output_pins_.size() && i < 2; ++i)
     output_pins_[i].label = "Vantor ";
   controller_map_.fill(-1);
+  graphics_ = CreatePlatformGraphics(this);
+  FindConfigFile();
+}
+
+Synth::~Synth() = default;
+
+void Synth::ReplaceGraphics(std::unique_ptr<Graphics> graphics) {
+  if (!graphics) return;
+  const bool attached = editor_ == graphics_.get();
+  graphics_ = std::move(graphics);
+  if (attached) editor_ = graphics_.get();
 }
 
 void Synth::ResetEngine() {

@@ -1,0 +1,39 @@
+// What the operating system provides to the plug-in: folders, its own location and whole files.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vantor::platform {
+
+// Per-user folder for settings (the local application data folder on Windows, the XDG
+// configuration folder elsewhere). Without trailing separator.
+std::string UserConfigFolder();
+// The user's documents and desktop folders. Without trailing separator.
+std::string DocumentsFolder();
+std::string DesktopFolder();
+// Folder of the library or program that holds this code, with a trailing separator; empty
+// when it cannot be found.
+std::string ModuleFolder();
+// Lets tests stand in for the module's folder (empty: ask the system again).
+void OverrideModuleFolder(const std::string& folder);
+
+// `folder` + separator + `name`; `name` alone when folder is empty.
+std::string JoinPath(const std::string& folder, const std::string& name);
+
+bool FileExists(const std::string& path);
+bool FolderExists(const std::string& path);
+// Creates the folder and any missing parents; true when it exists afterwards.
+bool MakeFolders(const std::string& path);
+
+// Reads a whole regular file of at most `max_size` bytes. False when it cannot be opened, is
+// not a regular file or is larger.
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes,
+                   size_t max_size = size_t{64} << 20);
+// Writes the bytes to a temporary file beside `path` and renames it into place, so the path
+// holds either its old contents or all of the new ones. False on any failure.
+bool WriteWholeFile(const std::string& path, const void* data, size_t size);
+
+}  // namespace vantor::platform

@@ -1,0 +1,223 @@
+// Synth: program (.fxp) and bank (.fxb) files: writing them, and reading all four kinds.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "core/fx_format.h"
+#include "platform/platform.h"
+#include "shell/synth.h"
+
+namespace vantor {
+namespace {
+
+constexpr int32_t kProgramFormatVersion = 1;
+constexpr int32_t kBankFormatVersion = 2;
+constexpr size_t kMaxFileSize = size_t{64} << 20;  // far above a full bank (about 60 kB)
+
+// The version field of program and bank files: major * 10000 + minor * 100 + patch.
+constexpr int32_t kProgramVersion = (PluginBase::kVendorVersion >> 16) * 10000 +
+                                    ((PluginBase::kVendorVersion >> 8) & 0xFF) * 100 +
+                                    (PluginBase::kVendorVersion & 0xFF);
+static_assert(kProgramVersion == 10301);
+
+constexpr size_t kParamRecordSize = 4 * PluginBase::kNumParams;
+// A program of the parameter-list kind: its header, then one float per parameter.
+constexpr size_t kProgramRecordSize = 56 + kParamRecordSize;
+
+std::vector<uint8_t> WithHeader(const FxHeader& header, const StateChunk& chunk) {
+  const size_t header_size = FxHeaderSize(header.kind);
+  std::vector<uint8_t> bytes(header_size + static_cast<size_t>(chunk.Size()));
+  WriteFxHeader(header, bytes.data());
+  if (chunk.Size() > 0)
+    memcpy(bytes.data() + header_size, chunk.Data(), bytes.size() - header_size);
+  return bytes;
+}
+
+// The chunk of a chunk-kind file: the `chunk_size` bytes after the header, which must all be
+// there.
+bool ChunkOf(const FxHeader& header, const uint8_t* data, size_t size, StateChunk* chunk) {
+  const size_t start = FxHeaderSize(header.kind);
+  if (header.chunk_size < 0 || static_cast<size_t>(header.chunk_size) > size - start) return false;
+  chunk->Assign(data + start, static_cast<size_t>(header.chunk_size));
+  return true;
+}
+
+// The 110 normalised values of a parameter-list program record at `data`; false unless every one
+// is a number. Values outside 0 .. 1 are held to it.
+bool ReadNormalisedValues(const uint8_t* data, float* values) {
+  for (int i = 0; i < PluginBase::kNumParams; ++i) {
+    const float x = LoadBigEndianFloat(data + 4 * i);
+    if (!std::isfinite(x)) return false;
+    values[i] = std::clamp(x, 0.0f, 1.0f);
+  }
+  return true;
+}
+
+}  // namespace
+
+// ---- writing ----
+
+std::vector<uint8_t> Synth::ProgramFileBytes() {
+  std::lock_guard lock(mutex_);
+  StateChunk chunk;
+  WriteChunkHeader(chunk);
+  SaveState(chunk);
+  FxHeader header;
+  header.kind = kFxProgramChunk;
+  header.byte_size = chunk.Size() + static_cast<int32_t>(FxHeaderSize(kFxProgramChunk));
+  header.format_version = kProgramFormatVersion;
+  header.plugin_id = unique_id_;
+  header.plugin_version = kProgramVersion;
+  header.count = kNumParams;
+  CopyString(header.name, GetProgramName(current_program_), sizeof header.name);
+  header.chunk_size = chunk.Size();
+  return WithHeader(header, chunk);
+}
+
+std::vector<uint8_t> Synth::BankFileBytes() {
+  std::lock_guard lock(mutex_);
+  StateChunk chunk;
+  WriteChunkHeader(chunk);
+  SerializePresets(chunk);
+  FxHeader header;
+  header.kind = kFxBankChunk;
+  header.byte_size = chunk.Size() + static_cast<int32_t>(FxHeaderSize(kFxBankChunk));
+  header.format_version = kBankFormatVersion;
+  header.plugin_id = unique_id_;
+  header.plugin_version = kProgramVersion;
+  header.count = kNumPrograms;
+  header.current_program = current_program_;
+  header.chunk_size = chunk.Size();
+  return WithHeader(header, chunk);
+}
+
+bool Synth::SaveProgramFile(const std::string& path) {
+  if (path.empty()) return false;
+  const std::vector<uint8_t> bytes = ProgramFileBytes();
+  return platform::WriteWholeFile(path, bytes.data(), bytes.size());
+}
+
+bool Synth::SaveBankFile(const std::string& path) {
+  if (path.empty()) return false;
+  const std::vector<uint8_t> bytes = BankFileBytes();
+  return platform::WriteWholeFile(path, bytes.data(), bytes.size());
+}
+
+// ---- reading ----
+
+// Everything a failed load could have touched, to put back.
+struct Synth::LoadSnapshot {
+  std::vector<PresetSlot> programs;
+  StateChunk values;
+  int current_program;
+};
+
+Synth::LoadSnapshot Synth::TakeSnapshot() {
+  LoadSnapshot snapshot{programs_, {}, current_program_};
+  for (const PluginParam& param : params_)
+    snapshot.values.PutDouble(param.value());
+  return snapshot;
+}
+
+void Synth::RestoreSnapshot(const LoadSnapshot& snapshot) {
+  programs_ = snapshot.programs;
+  current_program_ = snapshot.current_program;
+  ReadParamValues(snapshot.values, 0);
+  RefreshEditorControls();
+}
+
+bool Synth::LoadProgramBytes(const uint8_t* data, size_t size) {
+  FxHeader header;
+  if (!ParseFxHeader(data, size, &header) || IsFxBank(header.kind)) return false;
+  if (header.format_version != kProgramFormatVersion || header.plugin_id != unique_id_ ||
+      header.count != kNumParams) {
+    return false;
+  }
+  std::lock_guard lock(mutex_);
+  if (header.kind == kFxProgramChunk) {
+    StateChunk chunk;
+    if (!ChunkOf(header, data, size, &chunk)) return false;
+    const LoadSnapshot snapshot = TakeSnapshot();
+    int p = 0;
+    ReadChunkHeader(chunk, &p);
+    if (LoadState(chunk, p) < 0) {
+      RestoreSnapshot(snapshot);
+      return false;
+    }
+  } else {
+    float values[kNumParams];
+    if (size - FxHeaderSize(kFxProgramParams) < kParamRecordSize ||
+        !ReadNormalisedValues(data + FxHeaderSize(kFxProgramParams), values)) {
+      return false;
+    }
+    for (int i = 0; i < kNumParams; ++i)
+      params_[static_cast<size_t>(i)].SetFromNormalized(values[i]);
+  }
+  ModifyCurrentPreset(header.name);
+  RecallProgram(current_program_);
+  NotifyProgramChange();
+  return true;
+}
+
+bool Synth::LoadBankBytes(const uint8_t* data, size_t size) {
+  FxHeader header;
+  if (!ParseFxHeader(data, size, &header) || !IsFxBank(header.kind)) return false;
+  if (header.plugin_id != unique_id_) return false;
+  std::lock_guard lock(mutex_);
+  if (header.kind == kFxBankChunk) {
+    StateChunk chunk;
+    if (!ChunkOf(header, data, size, &chunk)) return false;
+    const LoadSnapshot snapshot = TakeSnapshot();
+    int p = 0;
+    ReadChunkHeader(chunk, &p);
+    if (UnserializePresets(chunk, p) < 0) {
+      RestoreSnapshot(snapshot);
+      return false;
+    }
+  } else {
+    // Every record is checked before the first is applied.
+    if (header.count < 1 || header.count > kNumPrograms) return false;
+    const size_t count = static_cast<size_t>(header.count);
+    const size_t start = FxHeaderSize(kFxBankParams);
+    if ((size - start) / kProgramRecordSize < count) return false;
+    std::vector<FxHeader> records(count);
+    std::vector<float> values(count * kNumParams);
+    for (size_t i = 0; i < count; ++i) {
+      const uint8_t* record = data + start + i * kProgramRecordSize;
+      FxHeader& program = records[i];
+      if (!ParseFxHeader(record, kProgramRecordSize, &program) ||
+          program.kind != kFxProgramParams || program.format_version != kProgramFormatVersion ||
+          program.count != kNumParams ||
+          !ReadNormalisedValues(record + FxHeaderSize(kFxProgramParams), &values[i * kNumParams])) {
+        return false;
+      }
+    }
+    const LoadSnapshot snapshot = TakeSnapshot();
+    for (size_t i = 0; i < count; ++i) {
+      if (!RecallProgram(static_cast<int>(i))) {
+        RestoreSnapshot(snapshot);
+        return false;
+      }
+      for (int j = 0; j < kNumParams; ++j)
+        params_[static_cast<size_t>(j)].SetFromNormalized(values[i * kNumParams + j]);
+      ModifyCurrentPreset(records[i].name);
+    }
+    RecallProgram(header.current_program);
+  }
+  NotifyProgramChange();
+  return true;
+}
+
+bool Synth::LoadProgramFile(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  if (path.empty() || !platform::ReadWholeFile(path, &bytes, kMaxFileSize)) return false;
+  return LoadProgramBytes(bytes.data(), bytes.size());
+}
+
+bool Synth::LoadBankFile(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  if (path.empty() || !platform::ReadWholeFile(path, &bytes, kMaxFileSize)) return false;
+  return LoadBankBytes(bytes.data(), bytes.size());
+}
+
+}  // namespace vantor
