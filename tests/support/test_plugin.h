@@ -1,15 +1,24 @@
 // A Vantor with the host-binding slots answered in memory, for tests without a host.
 #pragma once
 
+#include <memory>
 #include <utility>
 #include <vector>
 
+#include "editor/graphics_headless.h"
 #include "instrument/vantor.h"
 
 namespace vantor::testing {
 
 class TestVantor : public Vantor {
  public:
+  // Dialogs are answered by a scripted headless editor (`ui`).
+  TestVantor() {
+    auto headless = std::make_unique<GraphicsHeadless>(this);
+    ui = headless.get();
+    ReplaceGraphics(std::move(headless));
+  }
+
   void BeginParamEdit(int index) override { begun.push_back(index); }
   void AutomateParam(int index, double normalised) override {
     automated.emplace_back(index, normalised);
@@ -29,6 +38,7 @@ class TestVantor : public Vantor {
     return true;
   }
 
+  GraphicsHeadless* ui = nullptr;
   std::vector<int> begun;
   std::vector<std::pair<int, double>> automated;
   std::vector<int> ended;
