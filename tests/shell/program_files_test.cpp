@@ -39,7 +39,7 @@ std::vector<uint8_t> FloatBank(int count, int current) {
   std::vector<uint8_t> bytes(156);
   WriteFxHeader(header, bytes.data());
   for (int i = 0; i < count; ++i) {
-    char name[16];
+    char name[24];
     snprintf(name, sizeof name, "Float %d", i);
     const std::vector<uint8_t> record = FloatProgram(name, i / 10.0f, 0.5f);
     bytes.insert(bytes.end(), record.begin(), record.end());
