@@ -55,7 +55,10 @@ class PluginParam {
   const std::vector<ParamDisplayText>& display_texts() const { return display_texts_; }
   void set_display_function(DisplayFunction f) { display_function_ = f; }
   void set_negate_display(bool negate) { negate_display_ = negate; }
-  double Clamp(double v) const { return v < minimum_ ? minimum_ : (v > maximum_ ? maximum_ : v); }
+  // A value that is not a number (from a damaged file or chunk) becomes the minimum.
+  double Clamp(double v) const {
+    return !(v >= minimum_) ? minimum_ : (v > maximum_ ? maximum_ : v);
+  }
 
  private:
   DisplayFunction display_function_ = nullptr;

@@ -214,6 +214,12 @@ bool Synth::LoadProgramFile(const std::string& path) {
   return LoadProgramBytes(bytes.data(), bytes.size());
 }
 
+bool Synth::LoadStartupBankFile() {
+  if (!startup_bank_.empty() && LoadBankFile(startup_bank_)) return true;
+  startup_bank_.clear();
+  return false;
+}
+
 bool Synth::LoadBankFile(const std::string& path) {
   std::vector<uint8_t> bytes;
   if (path.empty() || !platform::ReadWholeFile(path, &bytes, kMaxFileSize)) return false;

@@ -104,6 +104,10 @@ class Synth : public PluginBase {
   bool SaveBankFile(const std::string& path);
   bool LoadProgramFile(const std::string& path);
   bool LoadBankFile(const std::string& path);
+  // Start-up: loads the configuration's StartupBank when LoadBankFile accepts it and returns
+  // true; otherwise empties the StartupBank path (in memory only) and returns false, and the
+  // instrument falls back to its factory bank.
+  bool LoadStartupBankFile();
   // The program and bank files as bytes, and their readers (also used on memory by tests and
   // fuzzing). The readers commit nothing unless the whole file is usable.
   std::vector<uint8_t> ProgramFileBytes();

@@ -217,6 +217,33 @@ TEST_F(ProgramFilesTest, SavesThatCannotBeWrittenFailAndLeaveWhatWasThere) {
   EXPECT_TRUE(std::filesystem::is_directory(files_ / "taken.fxp"));
 }
 
+TEST_F(ProgramFilesTest, NotANumberInAProgramChunkLoadsAsTheMinimum) {
+  TestVantor plugin;
+  std::vector<uint8_t> bytes = plugin.ProgramFileBytes();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  // The last parameter's value ends the file.
+  memcpy(bytes.data() + bytes.size() - 8, &nan, 8);
+  WriteBytes(File("nan.fxp"), bytes);
+  ASSERT_TRUE(plugin.LoadProgramFile(File("nan.fxp")));
+  const PluginParam& last = *plugin.Param(PluginBase::kNumParams - 1);
+  EXPECT_EQ(last.value(), last.minimum());
+}
+
+TEST_F(ProgramFilesTest, StartupBankLoadsWhenAcceptedElseIsForgotten) {
+  TestVantor source;
+  FillPrograms(source, 0);
+  ASSERT_TRUE(source.SaveBankFile(File("start.fxb")));
+  TestVantor plugin;
+  plugin.set_startup_bank(File("start.fxb"));
+  EXPECT_TRUE(plugin.LoadStartupBankFile());
+  EXPECT_STREQ(plugin.GetProgramName(63), "Program 63");
+  EXPECT_EQ(plugin.startup_bank(), File("start.fxb"));
+  WriteBytes(File("start.fxb"), {1, 2, 3});
+  EXPECT_FALSE(plugin.LoadStartupBankFile());
+  EXPECT_EQ(plugin.startup_bank(), "");
+  EXPECT_FALSE(plugin.LoadStartupBankFile());
+}
+
 TEST_F(ProgramFilesTest, ProposedNameReplacesCharactersFileSystemsRefuse) {
   TestVantor plugin;
   strcpy(plugin.Program(0).name, "Pad: Fat Strings");
