@@ -8,7 +8,9 @@ JOBS=${JOBS:-$(nproc)}
 # Debian packages each command needs; installed when missing.
 BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config ccache libsndfile1-dev libpng-dev zlib1g-dev
   libfreetype-dev fonts-dejavu-core)
-TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev)
+TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev)
+# Seconds each fuzz target runs in `./vantor.sh test`.
+FUZZ_SECONDS=${FUZZ_SECONDS:-20}
 
 need_packages() {
   local missing=()
@@ -41,6 +43,27 @@ run_ctest() {
   (cd "$dir" && ctest --output-on-failure -j "$JOBS" --timeout 600)
 }
 
+# Builds the fuzz targets with libFuzzer and runs each for FUZZ_SECONDS on a copy of its seeds.
+run_fuzzers() {
+  echo "== fuzzing, ${FUZZ_SECONDS} s per target =="
+  local dir=build-fuzz
+  CC=clang CXX=clang++ cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DVANTOR_FUZZ=ON -DVANTOR_TESTS=OFF -DVANTOR_BENCH=OFF >/dev/null
+  cmake --build "$dir" -j "$JOBS" --target fuzz_targets
+  mkdir -p "$dir/artifacts"
+  for seeds in "$ROOT"/tests/fuzz/corpus/*/; do
+    local name
+    name=$(basename "$seeds")
+    mkdir -p "$dir/corpus/$name"
+    echo "-- fuzz_$name"
+    "$dir/tests/fuzz/fuzz_$name" -max_total_time="$FUZZ_SECONDS" -timeout=10 -rss_limit_mb=2048 \
+      -print_final_stats=1 -artifact_prefix="$dir/artifacts/$name-" \
+      "$dir/corpus/$name" "$seeds" 2>"$dir/fuzz_$name.log" ||
+      { tail -n 40 "$dir/fuzz_$name.log"; echo "fuzz_$name failed" >&2; return 1; }
+    grep -E '^stat::number_of_executed_units' "$dir/fuzz_$name.log" || true
+  done
+}
+
 cmd_demo() {
   need_packages "${BUILD_PACKAGES[@]}"
   configure_build build -DCMAKE_BUILD_TYPE=Release -DVANTOR_TESTS=OFF -DVANTOR_BENCH=OFF
@@ -57,7 +80,8 @@ cmd_test() {
   configure_build build-asan -DCMAKE_BUILD_TYPE=Debug -DVANTOR_SANITIZE=ON -DVANTOR_BENCH=OFF
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     run_ctest build-asan
-  echo "All tests passed in both builds."
+  run_fuzzers
+  echo "All tests passed in both builds, and the fuzzers found nothing."
 }
 
 case "${1:-}" in

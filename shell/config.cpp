@@ -84,48 +84,51 @@ int Synth::ReadConfig() {
   if (!platform::FileExists(config_path_)) return kConfigMissing;
   try {
     ProfileFile profile;
-    if (!ProfileFile::Load(config_path_, &profile)) {
+    if (ProfileFile::Load(config_path_, &profile)) {
+      ReadConfigFrom(profile);
+    } else {
       ReportUnreadableConfig();
-      return 0;
-    }
-
-    startup_bank_ = Value(profile, kStartupBankSection, kFileKey, kPathValueLimit);
-    if (std::string folder = Value(profile, kGlobalSection, kProgramFilesKey, kPathValueLimit);
-        !folder.empty()) {
-      program_files_folder_ = folder;
-    }
-    // Only the exact word "true" switches a flag on; a missing key leaves it.
-    if (std::string view = Value(profile, kEditorSection, kSwitchViewKey, kShortValueLimit);
-        !view.empty()) {
-      alternative_view_ = view == "true";
-      if (graphics_->IsWindowOpen()) ShowView();
-    }
-    for (int i = 0; i < kNumBitmapKeys; ++i) {
-      std::string path = Value(profile, kEditorSection, kBitmapKeys[i], kPathValueLimit);
-      bitmap_paths_[static_cast<size_t>(i)] = path.empty() ? kDefaultBitmap : path;
-    }
-    if (std::string thru = Value(profile, kMidiGlobalSection, kMidiThruKey, kShortValueLimit);
-        !thru.empty()) {
-      midi_thru_ = thru == "true";
-    }
-    if (std::string ignore =
-            Value(profile, kMidiGlobalSection, kIgnoreProgramChangeKey, kShortValueLimit);
-        !ignore.empty()) {
-      ignore_program_change_ = ignore == "true";
-    }
-    for (int c = 0; c < static_cast<int>(controller_map_.size()); ++c) {
-      char key[16];
-      snprintf(key, sizeof key, "CC%i", c);
-      const std::string value = Value(profile, kMidiControlSection, key, kShortValueLimit);
-      if (value.empty()) continue;
-      // Entries outside the parameter range are kept but never act.
-      const int32_t n = LeadingInteger(value);
-      controller_map_[static_cast<size_t>(c)] = (n != 0 || value[0] == '0') ? n : -1;
     }
   } catch (const std::exception&) {
     ReportUnreadableConfig();  // what was read so far stays
   }
   return 0;
+}
+
+void Synth::ReadConfigFrom(const ProfileFile& profile) {
+  startup_bank_ = Value(profile, kStartupBankSection, kFileKey, kPathValueLimit);
+  if (std::string folder = Value(profile, kGlobalSection, kProgramFilesKey, kPathValueLimit);
+      !folder.empty()) {
+    program_files_folder_ = folder;
+  }
+  // Only the exact word "true" switches a flag on; a missing key leaves it.
+  if (std::string view = Value(profile, kEditorSection, kSwitchViewKey, kShortValueLimit);
+      !view.empty()) {
+    alternative_view_ = view == "true";
+    if (graphics_->IsWindowOpen()) ShowView();
+  }
+  for (int i = 0; i < kNumBitmapKeys; ++i) {
+    std::string path = Value(profile, kEditorSection, kBitmapKeys[i], kPathValueLimit);
+    bitmap_paths_[static_cast<size_t>(i)] = path.empty() ? kDefaultBitmap : path;
+  }
+  if (std::string thru = Value(profile, kMidiGlobalSection, kMidiThruKey, kShortValueLimit);
+      !thru.empty()) {
+    midi_thru_ = thru == "true";
+  }
+  if (std::string ignore =
+          Value(profile, kMidiGlobalSection, kIgnoreProgramChangeKey, kShortValueLimit);
+      !ignore.empty()) {
+    ignore_program_change_ = ignore == "true";
+  }
+  for (int c = 0; c < static_cast<int>(controller_map_.size()); ++c) {
+    char key[16];
+    snprintf(key, sizeof key, "CC%i", c);
+    const std::string value = Value(profile, kMidiControlSection, key, kShortValueLimit);
+    if (value.empty()) continue;
+    // Entries outside the parameter range are kept but never act.
+    const int32_t n = LeadingInteger(value);
+    controller_map_[static_cast<size_t>(c)] = (n != 0 || value[0] == '0') ? n : -1;
+  }
 }
 
 void Synth::ReportUnreadableConfig() {

@@ -12,6 +12,7 @@
 namespace vantor {
 
 class Graphics;
+class ProfileFile;
 
 // The assignment of MIDI controllers 0 .. 119 to parameter indices (-1: none).
 using ControllerMap = std::array<int32_t, 120>;
@@ -86,6 +87,8 @@ class Synth : public PluginBase {
   // ---- configuration file ----
   // Reads every setting from the file; 0, or kConfigMissing when the file is not there.
   int ReadConfig();
+  // Takes every setting that `profile` holds, as ReadConfig does with the file's text.
+  void ReadConfigFrom(const ProfileFile& profile);
   // Writes the "Startup Bank" section and then the group; false when the file was not written.
   bool WriteConfig(int group);
   // Writes the start-up bank path alone, or removes it from memory and the file.
