@@ -107,6 +107,14 @@ std::optional<std::string> ProfileFile::Get(std::string_view section, std::strin
   return std::nullopt;
 }
 
+void ProfileFile::AppendSection(std::string_view section) {
+  Line header;
+  header.kind = Line::kSection;
+  header.name = WithoutLineBreaks(Trim(section));
+  header.text = "[" + header.name + "]";
+  lines_.push_back(std::move(header));
+}
+
 void ProfileFile::Set(std::string_view section, std::string_view key, std::string_view value) {
   Line line;
   line.kind = Line::kKey;
@@ -115,11 +123,7 @@ void ProfileFile::Set(std::string_view section, std::string_view key, std::strin
 
   const auto sections = FindSections(section);
   if (sections.empty()) {
-    Line header;
-    header.kind = Line::kSection;
-    header.name = WithoutLineBreaks(Trim(section));
-    header.text = "[" + header.name + "]";
-    lines_.push_back(std::move(header));
+    AppendSection(section);
     lines_.push_back(std::move(line));
     return;
   }
@@ -139,11 +143,7 @@ void ProfileFile::Set(std::string_view section, std::string_view key, std::strin
 void ProfileFile::EmptySection(std::string_view section) {
   const auto sections = FindSections(section);
   if (sections.empty()) {
-    Line header;
-    header.kind = Line::kSection;
-    header.name = WithoutLineBreaks(Trim(section));
-    header.text = "[" + header.name + "]";
-    lines_.push_back(std::move(header));
+    AppendSection(section);
     return;
   }
   // Later duplicates go entirely; they could only shadow nothing and confuse readers.

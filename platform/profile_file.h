@@ -46,6 +46,7 @@ class ProfileFile {
 
   // [begin, end) of the lines of every section named `section` (header at begin).
   std::vector<std::pair<size_t, size_t>> FindSections(std::string_view section) const;
+  void AppendSection(std::string_view section);
 
   std::vector<Line> lines_;
   std::string newline_ = "\n";

@@ -24,15 +24,6 @@ constexpr size_t kParamRecordSize = 4 * PluginBase::kNumParams;
 // A program of the parameter-list kind: its header, then one float per parameter.
 constexpr size_t kProgramRecordSize = 56 + kParamRecordSize;
 
-std::vector<uint8_t> WithHeader(const FxHeader& header, const StateChunk& chunk) {
-  const size_t header_size = FxHeaderSize(header.kind);
-  std::vector<uint8_t> bytes(header_size + static_cast<size_t>(chunk.Size()));
-  WriteFxHeader(header, bytes.data());
-  if (chunk.Size() > 0)
-    memcpy(bytes.data() + header_size, chunk.Data(), bytes.size() - header_size);
-  return bytes;
-}
-
 // The chunk of a chunk-kind file: the `chunk_size` bytes after the header, which must all be
 // there.
 bool ChunkOf(const FxHeader& header, const uint8_t* data, size_t size, StateChunk* chunk) {
@@ -57,6 +48,20 @@ bool ReadNormalisedValues(const uint8_t* data, float* values) {
 
 // ---- writing ----
 
+// A chunk-kind file of our plug-in: header, then the chunk.
+std::vector<uint8_t> Synth::ChunkFile(FxHeader header, const StateChunk& chunk) const {
+  const size_t header_size = FxHeaderSize(header.kind);
+  header.byte_size = chunk.Size() + static_cast<int32_t>(header_size);
+  header.plugin_id = unique_id_;
+  header.plugin_version = kProgramVersion;
+  header.chunk_size = chunk.Size();
+  std::vector<uint8_t> bytes(header_size + static_cast<size_t>(chunk.Size()));
+  WriteFxHeader(header, bytes.data());
+  if (chunk.Size() > 0)
+    memcpy(bytes.data() + header_size, chunk.Data(), bytes.size() - header_size);
+  return bytes;
+}
+
 std::vector<uint8_t> Synth::ProgramFileBytes() {
   std::lock_guard lock(mutex_);
   StateChunk chunk;
@@ -64,14 +69,10 @@ std::vector<uint8_t> Synth::ProgramFileBytes() {
   SaveState(chunk);
   FxHeader header;
   header.kind = kFxProgramChunk;
-  header.byte_size = chunk.Size() + static_cast<int32_t>(FxHeaderSize(kFxProgramChunk));
   header.format_version = kProgramFormatVersion;
-  header.plugin_id = unique_id_;
-  header.plugin_version = kProgramVersion;
   header.count = kNumParams;
   CopyString(header.name, GetProgramName(current_program_), sizeof header.name);
-  header.chunk_size = chunk.Size();
-  return WithHeader(header, chunk);
+  return ChunkFile(header, chunk);
 }
 
 std::vector<uint8_t> Synth::BankFileBytes() {
@@ -81,14 +82,10 @@ std::vector<uint8_t> Synth::BankFileBytes() {
   SerializePresets(chunk);
   FxHeader header;
   header.kind = kFxBankChunk;
-  header.byte_size = chunk.Size() + static_cast<int32_t>(FxHeaderSize(kFxBankChunk));
   header.format_version = kBankFormatVersion;
-  header.plugin_id = unique_id_;
-  header.plugin_version = kProgramVersion;
   header.count = kNumPrograms;
   header.current_program = current_program_;
-  header.chunk_size = chunk.Size();
-  return WithHeader(header, chunk);
+  return ChunkFile(header, chunk);
 }
 
 bool Synth::SaveProgramFile(const std::string& path) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/fx_format.h"
 #include "core/plugin_base.h"
 
 namespace vantor {
@@ -164,6 +165,7 @@ class Synth : public PluginBase {
   // Commands 4 to 7: file prompt, operation, folder memory, error message.
   void LoadOrSaveWithPrompt(int command);
 
+  std::vector<uint8_t> ChunkFile(FxHeader header, const StateChunk& chunk) const;
   struct LoadSnapshot;
   LoadSnapshot TakeSnapshot();
   void RestoreSnapshot(const LoadSnapshot& snapshot);
