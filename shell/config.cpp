@@ -96,6 +96,8 @@ int Synth::ReadConfig() {
 }
 
 void Synth::ReadConfigFrom(const ProfileFile& profile) {
+  // The MIDI intake reads the switches and the controller map under the plug-in mutex.
+  std::lock_guard lock(mutex_);
   startup_bank_ = Value(profile, kStartupBankSection, kFileKey, kPathValueLimit);
   if (std::string folder = Value(profile, kGlobalSection, kProgramFilesKey, kPathValueLimit);
       !folder.empty()) {
@@ -139,6 +141,7 @@ void Synth::ReportUnreadableConfig() {
 bool Synth::WriteConfig(int group) {
   ProfileFile profile;
   if (!ProfileFile::Load(config_path_, &profile)) return false;
+  std::unique_lock lock(mutex_);
   profile.EmptySection(kStartupBankSection);
   profile.Set(kStartupBankSection, kFileKey, startup_bank_);
   if (group == kConfigAll || group == kConfigProgramFilesFolder) {
@@ -172,6 +175,7 @@ bool Synth::WriteConfig(int group) {
       profile.Set(kMidiControlSection, key, value);
     }
   }
+  lock.unlock();
   return profile.Save(config_path_);
 }
 

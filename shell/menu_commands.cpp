@@ -180,14 +180,20 @@ void Synth::ExecuteMenuCommand(int number) {
         WriteConfig(kConfigAll);
       }
       break;
-    case kMenuMidiThru:
+    case kMenuMidiThru: {
+      std::unique_lock lock(mutex_);  // the MIDI intake reads the switch under it
       midi_thru_ = !midi_thru_;
+      lock.unlock();
       WriteConfig(kConfigMidiThru);
       break;
-    case kMenuIgnoreProgramChange:
+    }
+    case kMenuIgnoreProgramChange: {
+      std::unique_lock lock(mutex_);
       ignore_program_change_ = !ignore_program_change_;
+      lock.unlock();
       WriteConfig(kConfigIgnoreProgramChange);
       break;
+    }
     case kMenuCheckForUpdate:
       CheckForUpdate();
       break;
