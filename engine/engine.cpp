@@ -33,29 +33,48 @@ void AddInto(double* out, const double* in, int n) {
 
 }  // namespace
 
-Engine::Engine() = default;
+Engine::Engine() {
+  SawTables::Get();  // built once per process, before any render needs it
+}
 
-void Engine::Reset(double sample_rate, int /*max_block_size*/) {
+void Engine::Reset(double sample_rate, int max_block_size) {
   sample_rate_ = sample_rate;
   countdown_ = 0;
   // Rates below 1 kHz are not refused: they tick every sample.
   control_period_ = std::max(1, static_cast<int>(sample_rate) / 1000);
+  // Room for every event of a few of the largest host blocks (at least 4096), in whole steps of
+  // 512; the queue never grows while audio runs.
+  const int block_steps = (std::max(max_block_size, 1) + 511) / 512;
+  midi_queue_.Reset(std::max(4 * 512 * block_steps, 4096));
   if (sample_rate == initialised_rate_) return;
 
   initialised_rate_ = sample_rate;
+  pitch_tables_.Build(sample_rate);
   for (std::vector<double>* buffer :
-       {&poly_buffer_, &mono_buffer_, &left_mix_, &right_mix_, &scratch_a_, &scratch_b_}) {
+       {&poly_buffer_, &mono_buffer_, &left_mix_, &right_mix_, &scratch_a_, &scratch_b_,
+        &voice_signal_, &voice_amp_, &voice_spare_}) {
     buffer->assign(static_cast<size_t>(control_period_), 0.0);
   }
+  voice_phases_.assign(static_cast<size_t>(control_period_), 0u);
   poly_active_ = false;
   mono_active_ = false;
   pitch_bend_ = 0.0;
   mod_wheel_ = 0.0;
   poly_fm_value_ = 0.0;
+  global_envelope_.SetSampleRate(sample_rate);
+  global_envelope_.Clear();
+  voice_age_ = 0;
+  for (PolyVoice& voice : voices_)
+    voice.Initialise(sample_rate);
   resonators_on_ = false;
 }
 
 void Engine::ParamChanged(int index, double v) {
+  const auto zone_switch = [this](bool& zone, double value) {
+    if (Switch(value) == zone) return;
+    SilenceAllVoices();
+    zone = Switch(value);
+  };
   switch (index) {
     case kMainVolume:
       main_volume_ = v;
@@ -63,6 +82,32 @@ void Engine::ParamChanged(int index, double v) {
     case kSoftClipping:
       soft_clip_on_ = Switch(v);
       break;
+    case kKeySplitPoint: {
+      const int split = Option(v) + 37;  // option 0 is C#1
+      if (split != split_note_) {
+        SilenceAllVoices();
+        split_note_ = split;
+      }
+      break;
+    }
+    case kPolyLower:
+      zone_switch(poly_lower_, v);
+      break;
+    case kMonoLower:
+      zone_switch(mono_lower_, v);
+      break;
+    case kPolyUpper:
+      zone_switch(poly_upper_, v);
+      break;
+    case kMonoUpper:
+      zone_switch(mono_upper_, v);
+      break;
+    case kPolyPitchbendRange: {
+      static constexpr int kRanges[4] = {256, 384, 896, 1536};  // 2, 3, 7, 12 semitones
+      for (OscillatorBank& bank : banks_)
+        bank.bend_range = kRanges[std::clamp(Option(v), 0, 3)];
+      break;
+    }
     case kModWheelToPolyFm:
       mod_wheel_to_poly_fm_ = v;
       break;
@@ -75,6 +120,48 @@ void Engine::ParamChanged(int index, double v) {
       }
       break;
     }
+    case kPolyFmSpeed:
+      fm_lfo_.rate = Lfo::RateFromSpeed(v);
+      break;
+    case kPolyPwmSpeed:
+      pwm_lfo_.rate = Lfo::RateFromSpeed(v);
+      break;
+    case kBank1Volume:
+    case kBank2Volume:
+      banks_[index == kBank2Volume].volume = v;
+      break;
+    case kBank1Tune:
+    case kBank2Tune:
+      banks_[index == kBank2Tune].tune = static_cast<int>(v);
+      break;
+    case kBank1Pw:
+    case kBank2Pw:
+      banks_[index == kBank2Pw].pulse_width = v;
+      break;
+    case kBank1Pwm:
+    case kBank2Pwm:
+      banks_[index == kBank2Pwm].pwm_depth = v;
+      break;
+    case kBank1Fm:
+    case kBank2Fm:
+      banks_[index == kBank2Fm].fm_depth = v;
+      break;
+    case kBank1Saw16:
+    case kBank1Saw8:
+    case kBank1Saw4:
+    case kBank1Pulse16:
+    case kBank1Pulse8:
+    case kBank1Pulse4:
+      banks_[0].footage[static_cast<size_t>(index - kBank1Saw16)] = Switch(v);
+      break;
+    case kBank2Saw16:
+    case kBank2Saw8:
+    case kBank2Saw4:
+    case kBank2Pulse16:
+    case kBank2Pulse8:
+    case kBank2Pulse4:
+      banks_[1].footage[static_cast<size_t>(index - kBank2Saw16)] = Switch(v);
+      break;
     case kAmpEnvelope:
       global_amp_envelope_ = Option(v) == 1;
       break;
@@ -88,6 +175,21 @@ void Engine::ParamChanged(int index, double v) {
     case kResonator2Volume:
     case kResonator3Volume:
       resonator_volume_[(index - kResonator1Volume) / 4] = 2.0 * v;
+      break;
+    case kGlobalEnvTrigger:
+      global_envelope_.retrigger = Switch(v);
+      break;
+    case kGlobalEnvAttack:
+      global_envelope_.SetAttack(v);
+      break;
+    case kGlobalEnvDecay:
+      global_envelope_.SetDecay(v);
+      break;
+    case kGlobalEnvSustain:
+      global_envelope_.SetSustain(v);
+      break;
+    case kGlobalEnvRelease:
+      global_envelope_.SetRelease(v);
       break;
     case kPolyToPoly:
       poly_into_vcf_ = v;
@@ -104,9 +206,145 @@ void Engine::ParamChanged(int index, double v) {
     default:
       break;
   }
+  const bool voice_level = (index >= kFilterMode && index <= kVelocityToAmpAm) ||
+                           (index >= kVoiceEnvAttack && index <= kVoiceEnvSustain);
+  if (voice_level) {
+    const double value = index == kFilterCutoff ? v * kMaxPitchStep : v;
+    for (PolyVoice& voice : voices_)
+      voice.ParamChanged(index, value);
+  }
 }
 
-void Engine::SilenceAllVoices() {}
+void Engine::QueueMidiMessage(const MidiMessage& message) {
+  MidiMessage queued = message;
+  // Past the first period, half a period more makes the message apply at the nearest tick
+  // rather than the next one after it.
+  if (queued.offset > control_period_) queued.offset += control_period_ / 2;
+  midi_queue_.Push(queued);
+}
+
+void Engine::ApplyMidiMessage(const MidiMessage& message) {
+  // Data bytes are seven bits; a stray high bit from a host must not reach the note tables.
+  const int data1 = message.data1 & 0x7F;
+  const int data2 = message.data2 & 0x7F;
+  switch (message.status & 0xF0) {
+    case 0x90:
+      if (data2 > 0) {
+        NoteOn(data1, data2);
+        break;
+      }
+      [[fallthrough]];
+    case 0x80:
+      NoteOff(data1);
+      break;
+    case 0xE0:
+      pitch_bend_ = ((data2 - 64) * 128 + data1) * (1.0 / 8192.0);
+      break;
+    case 0xB0:
+      if (data1 == 1) {
+        mod_wheel_ = data2 / 127.0;
+      } else if (data1 == 64) {
+        SustainPedal(data2 > 0);
+      } else if (listener_) {
+        listener_->QueuedControllerDue(data1, data2);
+      }
+      break;
+    default:
+      break;  // channel pressure has no effect
+  }
+}
+
+bool Engine::InPolyZone(int note) const {
+  return note < split_note_ ? poly_lower_ : poly_upper_;
+}
+
+bool Engine::InMonoZone(int note) const {
+  return note < split_note_ ? mono_lower_ : mono_upper_;
+}
+
+void Engine::NoteOn(int note, int velocity) {
+  if (InPolyZone(note)) {
+    // The first key of a phrase closes gates still held open by the global amp envelope.
+    if (held_poly_keys_ < 1) {
+      for (int i = 0; i < number_of_voices_; ++i)
+        voices_[static_cast<size_t>(i)].Release(true);
+    }
+    ++held_poly_keys_;
+    poly_active_ = true;
+    // The same note's voice first, else a free one, else the oldest note.
+    int chosen = -1;
+    for (int i = 0; i < number_of_voices_ && chosen < 0; ++i) {
+      if (voices_[static_cast<size_t>(i)].note == note) chosen = i;
+    }
+    for (int i = 0; i < number_of_voices_ && chosen < 0; ++i) {
+      if (!voices_[static_cast<size_t>(i)].active) chosen = i;
+    }
+    if (chosen < 0) {
+      chosen = 0;
+      for (int i = 1; i < number_of_voices_; ++i) {
+        if (voices_[static_cast<size_t>(i)].age < voices_[static_cast<size_t>(chosen)].age)
+          chosen = i;
+      }
+    }
+    ++voice_age_;
+    voices_[static_cast<size_t>(chosen)].Start(note, velocity, voice_age_ + 1);
+    global_envelope_.StartIfDue();
+  }
+  if (InMonoZone(note)) mono_.NoteOn(note, velocity);
+}
+
+void Engine::NoteOff(int note) {
+  if (InPolyZone(note)) {
+    for (int i = 0; i < number_of_voices_; ++i) {
+      PolyVoice& voice = voices_[static_cast<size_t>(i)];
+      if (voice.active && voice.note == note) {
+        voice.Release(false);
+        break;
+      }
+    }
+    if (held_poly_keys_ > 0) --held_poly_keys_;
+    if (!sustain_pedal_ && held_poly_keys_ == 0) global_envelope_.Release();
+  }
+  if (InMonoZone(note)) mono_.NoteOff(note);
+}
+
+void Engine::SustainPedal(bool down) {
+  sustain_pedal_ = down;
+  if (down) {
+    for (int i = 0; i < number_of_voices_; ++i) {
+      PolyVoice& voice = voices_[static_cast<size_t>(i)];
+      voice.pedal_down = true;
+      if (voice.key_held) voice.sustained = true;
+    }
+    return;
+  }
+  bool any_key_held = false;
+  for (int i = 0; i < number_of_voices_; ++i) {
+    PolyVoice& voice = voices_[static_cast<size_t>(i)];
+    voice.pedal_down = false;
+    if (voice.key_held) {
+      voice.sustained = false;
+      any_key_held = true;
+    } else if (voice.sustained) {
+      voice.sustained = false;
+      voice.Release(false);
+    }
+  }
+  if (held_poly_keys_ == 0 && !any_key_held) global_envelope_.Release();
+  mono_.PedalUp();
+}
+
+void Engine::SilenceAllVoices() {
+  if (initialised_rate_ <= 0.0) return;
+  held_poly_keys_ = 0;
+  mono_.Silence();
+  SustainPedal(false);
+  for (PolyVoice& voice : voices_) {
+    // Slots above the present polyphony may still be sustained; all notes off means all.
+    voice.sustained = false;
+    voice.Release(true);
+  }
+}
 
 void Engine::RenderBlock(double* const* outputs, int frames) {
   if (frames <= 0) return;
@@ -143,12 +381,22 @@ void Engine::RenderBlock(double* const* outputs, int frames) {
 
 void Engine::ControlTick() {
   ++control_ticks_;
-  // 1. due MIDI events; 2. poly LFOs.
+  midi_queue_.Drain(control_period_, [this](const MidiMessage& m) { ApplyMidiMessage(m); });
+  fm_lfo_.Tick();
+  pwm_lfo_.Tick();
   if (poly_active_) {
-    // 3. poly FM value, bank and voice ticks, then activity.
-    poly_fm_value_ = 0.0;
+    poly_fm_value_ = ((mod_wheel_ - 1.0) * mod_wheel_to_poly_fm_ + 1.0) * fm_lfo_.bipolar;
+    for (OscillatorBank& bank : banks_)
+      bank.ControlTick(pitch_tables_, pitch_bend_, poly_fm_value_, pwm_lfo_.unipolar);
+    bool any_voice = false;
+    for (int i = 0; i < number_of_voices_; ++i) {
+      PolyVoice& voice = voices_[static_cast<size_t>(i)];
+      voice.ControlTick(pitch_tables_, global_envelope_.output, held_poly_keys_);
+      any_voice = any_voice || voice.active;
+    }
+    poly_active_ = global_amp_envelope_ ? !global_envelope_.idle() : any_voice;
   }
-  // 4. mono LFO; 5. mono section; 6. ensemble; 7. phaser.
+  // The mono LFO and section, the ensemble and the phaser tick here, in that order.
 }
 
 void Engine::RenderSubBlock(double* left, double* right, int n) {
@@ -166,10 +414,26 @@ void Engine::RenderSubBlock(double* left, double* right, int n) {
 }
 
 void Engine::RenderPoly(int n) {
-  Zero(poly_buffer_.data(), n);
+  double* poly = poly_buffer_.data();
+  Zero(poly, n);
+  const VoiceScratch scratch{voice_signal_.data(), voice_amp_.data(), voice_spare_.data(),
+                             voice_phases_.data()};
+  for (int i = 0; i < number_of_voices_; ++i)
+    voices_[static_cast<size_t>(i)].Render(poly, n, banks_[0], banks_[1], scratch);
+  if (global_amp_envelope_) {
+    for (int i = 0; i < n; ++i)
+      poly[i] *= global_envelope_.Tick();
+  } else {
+    // It keeps running for the filters that follow it.
+    global_envelope_.Skip(n);
+  }
+  // The resonators filter the poly sum here.
 }
 
-void Engine::AdvanceMasterOscillators(int /*n*/) {}
+void Engine::AdvanceMasterOscillators(int n) {
+  for (OscillatorBank& bank : banks_)
+    bank.Advance(n);
+}
 
 void Engine::RenderMono(int n) {
   Zero(mono_buffer_.data(), n);

@@ -6,6 +6,7 @@
 namespace vantor {
 
 Vantor::Vantor() : engine_(std::make_unique<Engine>()) {
+  engine_->SetControllerListener(this);
   DeclareParameters();
   // The engine is ready to render at the default rate before a host configures it.
   ResetEngine();
@@ -33,6 +34,15 @@ void Vantor::RenderBlock(double** /*inputs*/, double** outputs, int frames) {
 
 void Vantor::SilenceAllVoices() {
   engine_->SilenceAllVoices();
+}
+
+void Vantor::QueueMidiMessage(const MidiMessage& message) {
+  engine_->QueueMidiMessage(message);
+}
+
+// Runs inside RenderBlock, under the plug-in mutex the render already holds.
+void Vantor::QueuedControllerDue(int controller, int value) {
+  ApplyQueuedController(controller, value);
 }
 
 void Vantor::DeclareParameters() {

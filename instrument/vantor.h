@@ -8,7 +8,7 @@
 
 namespace vantor {
 
-class Vantor : public Synth {
+class Vantor : public Synth, private ControllerListener {
  public:
   Vantor();
   ~Vantor() override;
@@ -21,7 +21,12 @@ class Vantor : public Synth {
 
   Engine& engine() { return *engine_; }
 
+ protected:
+  void QueueMidiMessage(const MidiMessage& message) override;
+
  private:
+  void QueuedControllerDue(int controller, int value) override;
+
   std::unique_ptr<Engine> engine_;
 };
 

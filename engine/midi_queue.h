@@ -1,0 +1,43 @@
+// MidiQueue: time-critical MIDI messages waiting for the control tick at which they apply.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "engine/midi_message.h"
+
+namespace vantor {
+
+// Sorted by offset, stable for equal offsets. Storage is sized at reset and never grows while
+// audio runs: a message that finds the queue full is dropped.
+class MidiQueue {
+ public:
+  // Room for `capacity` messages; empties the queue. Allocates: call outside the audio path.
+  void Reset(int capacity);
+  void Clear() { count_ = read_ = 0; }
+
+  // Inserts after every entry whose offset is at most the message's. False when full.
+  bool Push(const MidiMessage& message);
+
+  // One control period has passed: lowers every pending offset by `period` and calls
+  // apply(message) for each message now due, in order.
+  template <typename Apply>
+  void Drain(int period, Apply&& apply) {
+    for (int i = read_; i < count_; ++i)
+      entries_[static_cast<size_t>(i)].offset -= period;
+    // Applying may queue nothing (MIDI intake never runs inside a render), so the range is stable.
+    while (read_ < count_ && entries_[static_cast<size_t>(read_)].offset <= 0)
+      apply(entries_[static_cast<size_t>(read_++)]);
+    if (read_ == count_) count_ = read_ = 0;
+  }
+
+  int size() const { return count_ - read_; }
+  int capacity() const { return static_cast<int>(entries_.size()); }
+
+ private:
+  std::vector<MidiMessage> entries_;
+  int count_ = 0;  // entries in use, read ones included
+  int read_ = 0;   // first entry not yet applied
+};
+
+}  // namespace vantor
