@@ -62,5 +62,49 @@ TEST(AllocationTest, RenderingBlocksOfAnySizeAllocatesNothing) {
   EXPECT_EQ(g_allocations.load(), 0);
 }
 
+TEST(AllocationTest, PlayingNotesAndControllersAllocatesNothing) {
+  testing::TestVantor plugin;
+  plugin.ChangeSampleRate(44100);
+  plugin.ChangeBlockSize(512);
+  plugin.ResetEngine();
+  plugin.ActivationChanged(true);
+  // Every footage, a resonant filter and the global amp envelope: every path of the poly section.
+  for (int p = kBank1Saw16; p <= kBank2Pulse4; ++p)
+    plugin.Param(p)->set_value(1.0);
+  plugin.Param(kFilterMode)->set_value(3.0);
+  plugin.Param(kAmpEnvelope)->set_value(1.0);
+  for (int p = 0; p < kParamCount; ++p)
+    plugin.ParamChanged(p);
+  std::vector<double> left(512), right(512);
+  double* outputs[2] = {left.data(), right.data()};
+  const auto send = [&](int offset, int status, int data1, int data2) {
+    plugin.HandleMidiMessage({offset, static_cast<uint8_t>(status), static_cast<uint8_t>(data1),
+                              static_cast<uint8_t>(data2)});
+  };
+
+  g_allocations = 0;
+  g_armed = true;
+  double energy = 0.0;
+  for (int round = 0; round < 300; ++round) {
+    const int note = 36 + (round * 7) % 60;
+    send(round % 500, 0x90, note, 100);
+    send((round * 13) % 512, 0xB0, 1, round % 128);    // mod wheel
+    send((round * 5) % 512, 0xE0, 0, round % 128);     // pitch bend
+    send(0, 0xB0, 64, (round / 20) % 2 ? 127 : 0);     // sustain pedal
+    send(100, 0xB0, 20, round % 128);                  // a controller nothing is mapped to
+    if (round % 3 == 2) send(300, 0x80, 36 + ((round - 2) * 7) % 60, 0);
+    if (round % 100 == 99) send(10, 0xB0, 123, 0);  // all notes off
+    plugin.RenderBlock(nullptr, outputs, round % 7 == 0 ? 1 : 512);
+    energy += left[0] * left[0];
+  }
+  // Overfill the queue: messages beyond its room are dropped, not allocated for.
+  for (int i = 0; i < 100000; ++i)
+    send(i % 512, 0x90, 60, 1);
+  plugin.RenderBlock(nullptr, outputs, 512);
+  g_armed = false;
+  EXPECT_EQ(g_allocations.load(), 0);
+  EXPECT_GT(energy, 0.0);  // notes did sound
+}
+
 }  // namespace
 }  // namespace vantor

@@ -1,0 +1,221 @@
+// Envelopes and filters: stage times, retrigger without a click, filter responses, stability.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "engine/envelope_generator.h"
+#include "engine/ladder_filter.h"
+#include "engine/voice_filter.h"
+#include "engine_test_util.h"
+
+namespace vantor {
+namespace {
+
+// Seconds for an attack from 0 to 1 or a release from 1 to 0 at time setting x.
+double StageSeconds(double x) {
+  return std::pow(10.0, 4.5 * x - 2.3);
+}
+
+int TicksUntil(EnvelopeGenerator& envelope, int stage_left) {
+  int ticks = 0;
+  while (envelope.stage == stage_left) {
+    envelope.Tick();
+    ++ticks;
+  }
+  return ticks;
+}
+
+TEST(EnvelopeTest, AttackAndReleaseTimesMatchAtBothEndsOfTheRange) {
+  for (double rate : {44100.0, 96000.0}) {
+    for (double x : {0.0, 1.0}) {
+      EnvelopeGenerator envelope;
+      envelope.SetSampleRate(rate);
+      envelope.attack = envelope.release = x;
+      envelope.decay = 0.5;
+      envelope.sustain = 1.0;
+      envelope.StartAttack();
+      const double attack = TicksUntil(envelope, EnvelopeGenerator::kAttack) / rate;
+      EXPECT_NEAR(attack / StageSeconds(x), 1.0, 0.05) << "attack " << x << " at " << rate;
+      envelope.Release();
+      const double release = TicksUntil(envelope, EnvelopeGenerator::kRelease) / rate;
+      EXPECT_NEAR(release / StageSeconds(x), 1.0, 0.05) << "release " << x << " at " << rate;
+      EXPECT_EQ(envelope.stage, EnvelopeGenerator::kIdle);
+      EXPECT_EQ(envelope.output, 0.0);
+    }
+  }
+}
+
+TEST(EnvelopeTest, RetriggerContinuesFromThePresentLevel) {
+  EnvelopeGenerator envelope;
+  envelope.attack = 0.0;
+  envelope.release = 0.3;
+  envelope.StartAttack();
+  TicksUntil(envelope, EnvelopeGenerator::kAttack);
+  envelope.Release();
+  for (int i = 0; i < 2000; ++i)
+    envelope.Tick();
+  const double before = envelope.output;
+  ASSERT_GT(before, 0.2);
+  ASSERT_LT(before, 0.9);
+  envelope.StartAttack();
+  double previous = before, largest_step = 0.0;
+  int ticks = 0;
+  while (envelope.stage == EnvelopeGenerator::kAttack) {
+    const double y = envelope.Tick();
+    largest_step = std::max(largest_step, std::fabs(y - previous));
+    previous = y;
+    ++ticks;
+  }
+  // From mid level the attack is shorter than from silence, and no sample jumps.
+  EXPECT_LT(ticks, StageSeconds(0.0) * 44100);
+  EXPECT_LT(largest_step, 0.02);
+}
+
+TEST(EnvelopeTest, SettersActOnTheRunningStage) {
+  EnvelopeGenerator envelope;
+  envelope.decay = 1.0;
+  envelope.sustain = 0.5;
+  envelope.StartAttack();
+  TicksUntil(envelope, EnvelopeGenerator::kAttack);
+  ASSERT_EQ(envelope.stage, EnvelopeGenerator::kDecay);
+  envelope.SetSustain(0.0);
+  envelope.SetDecay(0.0);
+  for (int i = 0; i < 44100; ++i)
+    envelope.Tick();
+  // Decaying towards a sustain of 0 the note goes on until released.
+  EXPECT_LT(envelope.output, 1e-6);
+  EXPECT_EQ(envelope.stage, EnvelopeGenerator::kDecay);
+}
+
+PitchTables Tables(double rate) {
+  PitchTables tables;
+  tables.Build(rate);
+  return tables;
+}
+
+// Steady-state gain of a filter for a sine at f.
+template <typename Filter>
+double Gain(Filter& filter, double f, double rate) {
+  std::vector<double> x(static_cast<size_t>(rate / 5)), y(x.size());
+  for (size_t i = 0; i < x.size(); ++i)
+    x[i] = std::sin(2.0 * M_PI * f * static_cast<double>(i) / rate);
+  filter.Process(x.data(), y.data(), static_cast<int>(x.size()));
+  const int tail = static_cast<int>(x.size()) / 2;
+  return testing::Rms(y.data() + tail, tail) / testing::Rms(x.data() + tail, tail);
+}
+
+TEST(VoiceFilterTest, ModesShapeTheSpectrumAroundTheCutoff) {
+  const PitchTables tables = Tables(44100);
+  const double cutoff_steps = 81 * 128;  // note 81, 880 Hz
+  for (int mode : {VoiceFilter::kLowpass, VoiceFilter::kHighpass, VoiceFilter::kBandpass}) {
+    VoiceFilter low_tone, high_tone, at_cutoff;
+    for (VoiceFilter* f : {&low_tone, &high_tone, &at_cutoff}) {
+      f->SetMode(mode);
+      f->cutoff_steps = cutoff_steps;
+      f->resonance = 0.5;
+      f->Update(0.0, tables);
+    }
+    const double low = Gain(low_tone, 110.0, 44100);
+    const double high = Gain(high_tone, 7040.0, 44100);
+    const double peak = Gain(at_cutoff, 880.0, 44100);
+    const double q = 0.5 * 20.5 + 0.5;
+    switch (mode) {
+      case VoiceFilter::kLowpass:
+        EXPECT_NEAR(low, 1.0, 0.05);
+        EXPECT_LT(high, 0.03);
+        EXPECT_NEAR(peak, q, 0.1 * q);  // resonance peak of height Q
+        break;
+      case VoiceFilter::kHighpass:
+        EXPECT_LT(low, 0.03);
+        EXPECT_NEAR(high, 1.0, 0.05);
+        EXPECT_NEAR(peak, q, 0.1 * q);
+        break;
+      default:
+        EXPECT_LT(low, 0.1 * q);
+        EXPECT_LT(high, 0.1 * q);
+        EXPECT_NEAR(peak, q, 0.05 * q);  // constant skirt: peak gain Q
+        break;
+    }
+  }
+}
+
+TEST(LadderFilterTest, ModesPassTheirBandsAndCutTheOthers) {
+  const PitchTables tables = Tables(48000);
+  for (int mode : {LadderFilter::kLowpass, LadderFilter::kHighpass, LadderFilter::kBandpass}) {
+    LadderFilter low_tone, high_tone, at_cutoff;
+    for (LadderFilter* f : {&low_tone, &high_tone, &at_cutoff}) {
+      f->clear_state = true;
+      f->SetMode(mode);
+      f->cutoff_steps = 81 * 128;  // 880 Hz
+      f->resonance = 0.0;
+      f->Update(0.0, tables);
+    }
+    const double low = Gain(low_tone, 55.0, 48000);
+    const double high = Gain(high_tone, 14080.0, 48000);
+    const double mid = Gain(at_cutoff, 880.0, 48000);
+    if (mode == LadderFilter::kLowpass) {
+      EXPECT_NEAR(low, 1.0, 0.02);
+      EXPECT_LT(high, 1e-3);  // four poles: 24 dB an octave
+    } else if (mode == LadderFilter::kHighpass) {
+      EXPECT_LT(low, 1e-3);
+      EXPECT_NEAR(high, 1.0, 0.05);
+    } else {
+      EXPECT_LT(low, 0.01);
+      EXPECT_LT(high, 0.01);
+      EXPECT_GT(mid, 5 * std::max(low, high));
+    }
+  }
+}
+
+TEST(LadderFilterTest, ModeChangeFollowsTheStateRule) {
+  LadderFilter vcf;  // pre-charged, as the mono VCF starts
+  vcf.SetMode(LadderFilter::kLowpass);
+  EXPECT_EQ(vcf.s1, 1.0);
+  EXPECT_EQ(vcf.s3, -1.0);
+  EXPECT_EQ(vcf.g4 + vcf.k + vcf.a, 0.0);  // coefficients wait for the next update
+  LadderFilter resonator;
+  resonator.clear_state = true;
+  resonator.SetMode(LadderFilter::kBandpass);
+  EXPECT_EQ(resonator.s1 + resonator.s3, 0.0);
+  // Bandpass feedback stays finite at full resonance: (Gh Gl)^2 never exceeds 1/16.
+  const PitchTables tables = Tables(44100);
+  resonator.resonance = 1.0;
+  for (int step = 0; step <= kMaxPitchStep; step += 97) {
+    resonator.cutoff_steps = step;
+    resonator.Update(0.0, tables);
+    ASSERT_TRUE(std::isfinite(resonator.k)) << step;
+  }
+}
+
+// Full resonance at every cutoff, fed with a loud square and then silence: finite, never
+// subnormal, and the states stay bounded.
+TEST(FilterStabilityTest, FullResonanceStaysFiniteAndNormal) {
+  const PitchTables tables = Tables(44100);
+  std::vector<double> input(4410);
+  for (size_t i = 0; i < input.size(); ++i)
+    input[i] = i < 2205 ? ((i / 50) % 2 ? 4.0 : -4.0) : 0.0;
+  std::vector<double> out(input.size());
+  for (int step : {0, 3000, 9000, 14000, 17280, 40000, -40000}) {
+    for (int mode = 1; mode <= 3; ++mode) {
+      VoiceFilter biquad;
+      biquad.SetMode(mode);
+      biquad.resonance = 1.0;
+      biquad.cutoff_steps = step;
+      biquad.Update(0.0, tables);
+      biquad.Process(input.data(), out.data(), static_cast<int>(input.size()));
+      EXPECT_TRUE(testing::AllFiniteAndNormal(out)) << "biquad mode " << mode << " at " << step;
+      LadderFilter ladder;
+      ladder.SetMode(mode);
+      ladder.resonance = 1.0;
+      ladder.cutoff_steps = step;
+      ladder.Update(0.0, tables);
+      ladder.Process(input.data(), out.data(), static_cast<int>(input.size()));
+      EXPECT_TRUE(testing::AllFiniteAndNormal(out)) << "ladder mode " << mode << " at " << step;
+      EXPECT_LE(std::fabs(ladder.s1), 5.0);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vantor
