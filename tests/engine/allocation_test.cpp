@@ -88,10 +88,10 @@ TEST(AllocationTest, PlayingNotesAndControllersAllocatesNothing) {
   for (int round = 0; round < 300; ++round) {
     const int note = 36 + (round * 7) % 60;
     send(round % 500, 0x90, note, 100);
-    send((round * 13) % 512, 0xB0, 1, round % 128);    // mod wheel
-    send((round * 5) % 512, 0xE0, 0, round % 128);     // pitch bend
-    send(0, 0xB0, 64, (round / 20) % 2 ? 127 : 0);     // sustain pedal
-    send(100, 0xB0, 20, round % 128);                  // a controller nothing is mapped to
+    send((round * 13) % 512, 0xB0, 1, round % 128);  // mod wheel
+    send((round * 5) % 512, 0xE0, 0, round % 128);   // pitch bend
+    send(0, 0xB0, 64, (round / 20) % 2 ? 127 : 0);   // sustain pedal
+    send(100, 0xB0, 20, round % 128);                // a controller nothing is mapped to
     if (round % 3 == 2) send(300, 0x80, 36 + ((round - 2) * 7) % 60, 0);
     if (round % 100 == 99) send(10, 0xB0, 123, 0);  // all notes off
     plugin.RenderBlock(nullptr, outputs, round % 7 == 0 ? 1 : 512);

@@ -67,8 +67,8 @@ TEST(NoteTimingTest, NotesStartAtTheTickNearestTheirOffsetWhateverTheBlockSizes)
           EXPECT_TRUE(AllZero(plugin.Render(frames)));
         plugin.vantor.HandleMidiMessage(Note(offset, 60, 100));
         EXPECT_EQ(FirstNonZero(plugin.Render(block)), onset)
-            << "offset " << offset << ", block " << block << ", pre-roll of "
-            << pre_roll.size() << " blocks";
+            << "offset " << offset << ", block " << block << ", pre-roll of " << pre_roll.size()
+            << " blocks";
       }
     }
   }
@@ -193,8 +193,8 @@ TEST(VoiceAllocationTest, PolyphonyAndSplitChangesSilenceOnlyWhenTheValueChanges
     int index;
     double same, other;
   };
-  for (Change change : {Change{kPolyphony, 2, 1}, Change{kKeySplitPoint, 23, 30},
-                        Change{kPolyUpper, 1, 0}}) {
+  for (Change change :
+       {Change{kPolyphony, 2, 1}, Change{kKeySplitPoint, 23, 30}, Change{kPolyUpper, 1, 0}}) {
     auto engine = DefaultEngine(44100);
     engine->NoteOn(60, 100);
     engine->NoteOn(64, 100);

@@ -18,7 +18,7 @@ using testing::Render;
 using testing::SingleFootage;
 
 constexpr int kFootageShift[6] = {-12, 0, 12, -12, 0, 12};  // semitones of 16', 8', 4'
-const char* const kFootageNames[6] = {"saw 16'", "saw 8'", "saw 4'",
+const char* const kFootageNames[6] = {"saw 16'",   "saw 8'",   "saw 4'",
                                       "pulse 16'", "pulse 8'", "pulse 4'"};
 
 TEST(OscillatorTest, HeldNotesAreWithinOneCentOfEqualTemperament) {
@@ -139,7 +139,10 @@ TEST(OscillatorTest, DISABLED_BandLimitReport) {
     std::vector<int> notes;
     for (int note = 12; note < 128; ++note)
       notes.push_back(note);
-    printf("%.0f Hz: worst non-harmonic level per octave of the played note, below 20 kHz / whole band (dB)\n", rate);
+    printf(
+        "%.0f Hz: worst non-harmonic level per octave of the played note, below 20 kHz / whole "
+        "band (dB)\n",
+        rate);
     printf("%-10s", "footage");
     for (int octave = 1; octave <= 10; ++octave)
       printf("%13d", octave);
