@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "engine/denormals.h"
 #include "engine/soft_clip.h"
@@ -217,6 +218,8 @@ void Engine::ParamChanged(int index, double v) {
 
 void Engine::QueueMidiMessage(const MidiMessage& message) {
   MidiMessage queued = message;
+  // A host's offset outside the block must not overflow the countdown arithmetic.
+  queued.offset = std::clamp(queued.offset, 0, std::numeric_limits<int32_t>::max() / 2);
   // Past the first period, half a period more makes the message apply at the nearest tick
   // rather than the next one after it.
   if (queued.offset > control_period_) queued.offset += control_period_ / 2;

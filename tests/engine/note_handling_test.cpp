@@ -129,6 +129,17 @@ TEST(NoteHandlingTest, MessagesAreDecodedAsPerformanceControls) {
   EXPECT_EQ(engine->voice(SlotOf(*engine, 60)).envelope.stage, EnvelopeGenerator::kRelease);
 }
 
+TEST(NoteHandlingTest, OffsetsOutsideTheBlockAreHandledSafely) {
+  auto engine = DefaultEngine(44100);
+  engine->QueueMidiMessage(Note(-2147483647 - 1, 60, 100));  // before the block: next tick
+  engine->QueueMidiMessage(Note(2147483647, 61, 100));       // far beyond: waits, no overflow
+  Render(*engine, 44);
+  EXPECT_GE(SlotOf(*engine, 60), 0);
+  EXPECT_EQ(SlotOf(*engine, 61), -1);
+  EXPECT_EQ(engine->midi_queue().size(), 1);
+  Render(*engine, 4410);
+}
+
 TEST(VoiceAllocationTest, TheThirteenthNoteOfTwelveTakesTheOldest) {
   auto engine = DefaultEngine(44100);
   engine->ParamChanged(kPolyphony, 0);  // 12 voices

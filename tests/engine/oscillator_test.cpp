@@ -28,9 +28,10 @@ TEST(OscillatorTest, HeldNotesAreWithinOneCentOfEqualTemperament) {
       SingleFootage(*engine, OscillatorBank::kSaw8);
       engine->NoteOn(note, 100);
       Render(*engine, static_cast<int>(rate / 20));  // past the attack
-      const std::vector<double> held = Render(*engine, static_cast<int>(rate / 2));
+      const std::vector<double> held = Render(*engine, static_cast<int>(rate / 4));
       const double expected = testing::EqualTempered(note);
-      const double measured = testing::PeakFrequency(held, expected, rate);
+      // A pitch off by more than the searched 10 cents shows as a peak at the edge and fails.
+      const double measured = testing::PeakFrequency(held, expected, rate, 10.0);
       EXPECT_NEAR(1200.0 * std::log2(measured / expected), 0.0, 1.0)
           << "note " << note << " at " << rate << " Hz";
     }
@@ -57,11 +58,12 @@ struct NonHarmonic {
   double audible;
 };
 
-NonHarmonic NonHarmonicLevelDb(double rate, int note, int footage) {
+// `fine` doubles the spectral resolution (bins of about 1.4 Hz) for the full report.
+NonHarmonic NonHarmonicLevelDb(double rate, int note, int footage, bool fine = false) {
   auto engine = DefaultEngine(rate);
   SingleFootage(*engine, footage);
   engine->NoteOn(note, 127);
-  const size_t n = rate > 50000 ? 65536 : 32768;  // bins of about 1.4 Hz
+  const size_t n = (rate > 50000 ? 32768u : 16384u) << (fine ? 1 : 0);  // bins of about 2.8 Hz
   Render(*engine, 2048);
   const std::vector<double> held = Render(*engine, static_cast<int>(n));
   // The exact master pitch, as the bank derived it (tune 0, no modulation).
@@ -94,11 +96,12 @@ bool Measurable(double rate, int note, int footage) {
 }
 
 // Worst non-harmonic levels over `notes`, per octave of the played note.
-std::map<int, NonHarmonic> WorstPerOctave(double rate, int footage, const std::vector<int>& notes) {
+std::map<int, NonHarmonic> WorstPerOctave(double rate, int footage, const std::vector<int>& notes,
+                                          bool fine = false) {
   std::map<int, NonHarmonic> worst;
   for (int note : notes) {
     if (!Measurable(rate, note, footage)) continue;
-    const NonHarmonic level = NonHarmonicLevelDb(rate, note, footage);
+    const NonHarmonic level = NonHarmonicLevelDb(rate, note, footage, fine);
     auto [it, fresh] = worst.emplace(note / 12, level);
     if (!fresh) {
       it->second.total = std::max(it->second.total, level.total);
@@ -121,9 +124,10 @@ double Limit(int octave) {
 TEST(OscillatorTest, NonHarmonicEnergyStaysBelowTheMeasuredLevels) {
   for (double rate : {44100.0, 96000.0}) {
     for (int footage = 0; footage < OscillatorBank::kFootageCount; ++footage) {
+      // Every other octave per footage, each at another semitone, keeps the test quick.
       std::vector<int> notes;
-      for (int octave = 1; octave <= 10; ++octave)
-        notes.push_back(12 * octave + (5 * octave + footage) % 12);  // a different semitone each
+      for (int octave = 1 + footage % 2; octave <= 10; octave += 2)
+        notes.push_back(12 * octave + (5 * octave + footage) % 12);
       for (auto [octave, level] : WorstPerOctave(rate, footage, notes)) {
         EXPECT_LT(level.audible, Limit(octave))
             << kFootageNames[footage] << ", octave " << octave << " at " << rate << " Hz";
@@ -148,7 +152,7 @@ TEST(OscillatorTest, DISABLED_BandLimitReport) {
       printf("%13d", octave);
     printf("\n");
     for (int footage = 0; footage < OscillatorBank::kFootageCount; ++footage) {
-      const std::map<int, NonHarmonic> worst = WorstPerOctave(rate, footage, notes);
+      const std::map<int, NonHarmonic> worst = WorstPerOctave(rate, footage, notes, true);
       printf("%-10s", kFootageNames[footage]);
       for (int octave = 1; octave <= 10; ++octave) {
         auto it = worst.find(octave);
