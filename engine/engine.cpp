@@ -47,6 +47,7 @@ void Engine::Reset(double sample_rate, int max_block_size) {
   // 512; the queue never grows while audio runs.
   const int block_steps = (std::max(max_block_size, 1) + 511) / 512;
   midi_queue_.Reset(std::max(4 * 512 * block_steps, 4096));
+  mono_.ClearNotes();
   if (sample_rate == initialised_rate_) return;
 
   initialised_rate_ = sample_rate;
@@ -340,8 +341,8 @@ void Engine::SustainPedal(bool down) {
 void Engine::SilenceAllVoices() {
   if (initialised_rate_ <= 0.0) return;
   held_poly_keys_ = 0;
-  mono_.Silence();
-  SustainPedal(false);
+  mono_.ClearNotes();
+  SustainPedal(false);  // also the mono section's pedal-up rule
   for (PolyVoice& voice : voices_) {
     // Slots above the present polyphony may still be sustained; all notes off means all.
     voice.sustained = false;
