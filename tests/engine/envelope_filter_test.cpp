@@ -198,20 +198,18 @@ TEST(FilterStabilityTest, FullResonanceStaysFiniteAndNormal) {
   std::vector<double> out(input.size());
   for (int step : {0, 3000, 9000, 14000, 17280, 40000, -40000}) {
     for (int mode = 1; mode <= 3; ++mode) {
+      const auto run = [&](auto& filter, const char* name) {
+        filter.SetMode(mode);
+        filter.resonance = 1.0;
+        filter.cutoff_steps = step;
+        filter.Update(0.0, tables);
+        filter.Process(input.data(), out.data(), static_cast<int>(input.size()));
+        EXPECT_TRUE(testing::AllFiniteAndNormal(out)) << name << " mode " << mode << " at " << step;
+      };
       VoiceFilter biquad;
-      biquad.SetMode(mode);
-      biquad.resonance = 1.0;
-      biquad.cutoff_steps = step;
-      biquad.Update(0.0, tables);
-      biquad.Process(input.data(), out.data(), static_cast<int>(input.size()));
-      EXPECT_TRUE(testing::AllFiniteAndNormal(out)) << "biquad mode " << mode << " at " << step;
+      run(biquad, "biquad");
       LadderFilter ladder;
-      ladder.SetMode(mode);
-      ladder.resonance = 1.0;
-      ladder.cutoff_steps = step;
-      ladder.Update(0.0, tables);
-      ladder.Process(input.data(), out.data(), static_cast<int>(input.size()));
-      EXPECT_TRUE(testing::AllFiniteAndNormal(out)) << "ladder mode " << mode << " at " << step;
+      run(ladder, "ladder");
       EXPECT_LE(std::fabs(ladder.s1), 5.0);
     }
   }
