@@ -198,6 +198,14 @@ bool PluginBase::SerializePresets(StateChunk& chunk) {
 
 int PluginBase::UnserializePresets(const StateChunk& chunk, int p) {
   std::lock_guard lock(mutex_);
+  // A bank that cannot be read to its end changes nothing: the user's programs stay.
+  const ProgramsSnapshot before = SnapshotPrograms();
+  p = ReadPresets(chunk, p);
+  if (p < 0) RestorePrograms(before);
+  return p;
+}
+
+int PluginBase::ReadPresets(const StateChunk& chunk, int p) {
   for (int i = 0; i < kNumPrograms && p >= 0; ++i) {
     PresetSlot& slot = programs_[static_cast<size_t>(i)];
     std::string name;
@@ -222,6 +230,39 @@ int PluginBase::UnserializePresets(const StateChunk& chunk, int p) {
   }
   RecallProgram(current_program_);
   return p;
+}
+
+ProgramsSnapshot PluginBase::SnapshotPrograms() const {
+  std::lock_guard lock(mutex_);
+  ProgramsSnapshot snapshot;
+  snapshot.programs = programs_;
+  snapshot.values.reserve(params_.size());
+  for (const PluginParam& param : params_)
+    snapshot.values.push_back(param.value());
+  snapshot.current_program = current_program_;
+  return snapshot;
+}
+
+void PluginBase::RestorePrograms(const ProgramsSnapshot& snapshot) {
+  std::lock_guard lock(mutex_);
+  programs_ = snapshot.programs;
+  current_program_ = snapshot.current_program;
+  for (size_t i = 0; i < params_.size() && i < snapshot.values.size(); ++i)
+    params_[i].set_value(snapshot.values[i]);
+  for (int i = 0; i < kNumParams; ++i)
+    ParamChanged(i);
+  RefreshEditorControls();
+}
+
+void PluginBase::FillEmptyProgramSlots() {
+  std::lock_guard lock(mutex_);
+  for (PresetSlot& slot : programs_) {
+    if (slot.initialized) continue;
+    slot.initialized = true;
+    CopyString(slot.name, "Empty", PresetSlot::kNameSize);
+    slot.state.Clear();
+    SaveState(slot.state);
+  }
 }
 
 void PluginBase::ModifyCurrentPreset(const char* name) {

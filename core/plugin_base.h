@@ -49,6 +49,14 @@ static constexpr int32_t FourCharCode(const char (&c)[5]) {
                               static_cast<uint32_t>(static_cast<uint8_t>(c[3])));
 }
 
+// Everything a failed load must give back: the program slots, the current program and the
+// parameter values.
+struct ProgramsSnapshot {
+  std::vector<PresetSlot> programs;
+  std::vector<double> values;
+  int current_program = 0;
+};
+
 class PluginBase {
  public:
   static constexpr int kNumParams = 110;
@@ -120,6 +128,12 @@ class PluginBase {
   bool SerializePresets(StateChunk& chunk);
   bool RecallProgram(int n);
   const char* GetProgramName(int n) const;
+  // Every slot still uninitialized becomes "Empty" with the current settings as its state.
+  void FillEmptyProgramSlots();
+  // A copy of the slots and parameters, and its restoration (which tells the engine and the
+  // editor), so that a reader can put back what it changed when the data proves unusable.
+  ProgramsSnapshot SnapshotPrograms() const;
+  void RestorePrograms(const ProgramsSnapshot& snapshot);
   static void WriteChunkHeader(StateChunk& chunk);
   // Returns the framework version and advances the position past the header, or 0.
   static int32_t ReadChunkHeader(const StateChunk& chunk, int* position);
@@ -146,6 +160,8 @@ class PluginBase {
   // Reads 110 doubles at p into the parameters, clamped but not quantised, then ParamChanged for
   // all; a short chunk leaves its last parameter at its clamped zero and the rest untouched.
   int ReadParamValues(const StateChunk& chunk, int p);
+  // The slot loop of UnserializePresets, without the protection of the user's programs.
+  int ReadPresets(const StateChunk& chunk, int p);
 
   mutable std::recursive_mutex mutex_;
   std::vector<ChannelIOPair> channel_config_;

@@ -14,6 +14,9 @@ class PluginEditor {
   virtual void PrepareDrawing() = 0;
   virtual int Width() const = 0;
   virtual int Height() const = 0;
+  // Opens the editor's window inside the host's parent window; false when none could open.
+  virtual bool OpenEditorWindow(void* /*parent*/) { return false; }
+  virtual void CloseEditorWindow() {}
 };
 
 }  // namespace vantor

@@ -54,6 +54,7 @@ class PluginParam {
   const char* group() const { return group_; }
   const std::vector<ParamDisplayText>& display_texts() const { return display_texts_; }
   void set_display_function(DisplayFunction f) { display_function_ = f; }
+  bool negate_display() const { return negate_display_; }
   void set_negate_display(bool negate) { negate_display_ = negate; }
   // A value that is not a number (from a damaged file or chunk) becomes the minimum.
   double Clamp(double v) const {

@@ -5,13 +5,14 @@
 
 namespace vantor {
 
-Vantor::Vantor() : engine_(std::make_unique<Engine>()) {
+Vantor::Vantor(vst::AudioMasterCallback host) : Synth(host), engine_(std::make_unique<Engine>()) {
   engine_->SetControllerListener(this);
   DeclareParameters();
   // The engine is ready to render at the default rate before a host configures it.
   ResetEngine();
   for (int i = 0; i < kNumParams; ++i)
     ParamChanged(i);
+  LoadStartupPrograms();
 }
 
 Vantor::~Vantor() = default;

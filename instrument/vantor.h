@@ -10,7 +10,7 @@ namespace vantor {
 
 class Vantor : public Synth, private ControllerListener {
  public:
-  Vantor();
+  explicit Vantor(vst::AudioMasterCallback host = nullptr);
   ~Vantor() override;
 
   void ResetEngine() override;
@@ -18,6 +18,11 @@ class Vantor : public Synth, private ControllerListener {
   void RenderBlock(double** inputs, double** outputs, int frames) override;
   void SilenceAllVoices() override;
   void DeclareParameters() override;
+  bool SaveState(StateChunk& chunk) override;
+  int LoadState(const StateChunk& chunk, int position) override;
+
+  // The built-in bank of 64 programs, as a bank file.
+  void LoadFactoryBank();
 
   Engine& engine() { return *engine_; }
 
@@ -26,6 +31,8 @@ class Vantor : public Synth, private ControllerListener {
 
  private:
   void QueuedControllerDue(int controller, int value) override;
+  // The configuration's startup bank when it loads, else the factory bank.
+  void LoadStartupPrograms();
 
   std::unique_ptr<Engine> engine_;
 };

@@ -102,27 +102,6 @@ bool Synth::SaveBankFile(const std::string& path) {
 
 // ---- reading ----
 
-// Everything a failed load could have touched, to put back.
-struct Synth::LoadSnapshot {
-  std::vector<PresetSlot> programs;
-  StateChunk values;
-  int current_program;
-};
-
-Synth::LoadSnapshot Synth::TakeSnapshot() {
-  LoadSnapshot snapshot{programs_, {}, current_program_};
-  for (const PluginParam& param : params_)
-    snapshot.values.PutDouble(param.value());
-  return snapshot;
-}
-
-void Synth::RestoreSnapshot(const LoadSnapshot& snapshot) {
-  programs_ = snapshot.programs;
-  current_program_ = snapshot.current_program;
-  ReadParamValues(snapshot.values, 0);
-  RefreshEditorControls();
-}
-
 bool Synth::LoadProgramBytes(const uint8_t* data, size_t size) {
   FxHeader header;
   if (!ParseFxHeader(data, size, &header) || IsFxBank(header.kind)) return false;
@@ -134,11 +113,11 @@ bool Synth::LoadProgramBytes(const uint8_t* data, size_t size) {
   if (header.kind == kFxProgramChunk) {
     StateChunk chunk;
     if (!ChunkOf(header, data, size, &chunk)) return false;
-    const LoadSnapshot snapshot = TakeSnapshot();
+    const ProgramsSnapshot snapshot = SnapshotPrograms();
     int p = 0;
     ReadChunkHeader(chunk, &p);
     if (LoadState(chunk, p) < 0) {
-      RestoreSnapshot(snapshot);
+      RestorePrograms(snapshot);
       return false;
     }
   } else {
@@ -164,11 +143,11 @@ bool Synth::LoadBankBytes(const uint8_t* data, size_t size) {
   if (header.kind == kFxBankChunk) {
     StateChunk chunk;
     if (!ChunkOf(header, data, size, &chunk)) return false;
-    const LoadSnapshot snapshot = TakeSnapshot();
+    const ProgramsSnapshot snapshot = SnapshotPrograms();
     int p = 0;
     ReadChunkHeader(chunk, &p);
     if (UnserializePresets(chunk, p) < 0) {
-      RestoreSnapshot(snapshot);
+      RestorePrograms(snapshot);
       return false;
     }
   } else {
@@ -189,10 +168,10 @@ bool Synth::LoadBankBytes(const uint8_t* data, size_t size) {
         return false;
       }
     }
-    const LoadSnapshot snapshot = TakeSnapshot();
+    const ProgramsSnapshot snapshot = SnapshotPrograms();
     for (size_t i = 0; i < count; ++i) {
       if (!RecallProgram(static_cast<int>(i))) {
-        RestoreSnapshot(snapshot);
+        RestorePrograms(snapshot);
         return false;
       }
       for (int j = 0; j < kNumParams; ++j)

@@ -6,7 +6,7 @@
 
 namespace vantor {
 
-Synth::Synth() {
+Synth::Synth(vst::AudioMasterCallback host) : PluginVst(host) {
   for (size_t i = 0; i < output_pins_.size() && i < 2; ++i)
     output_pins_[i].label = "Vantor ";
   controller_map_.fill(-1);

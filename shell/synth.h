@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/fx_format.h"
-#include "core/plugin_base.h"
+#include "host/plugin_vst.h"
 
 namespace vantor {
 
@@ -55,12 +55,12 @@ enum ConfigGroup : int {
   kConfigIgnoreProgramChange = kMenuIgnoreProgramChange,
 };
 
-class Synth : public PluginBase {
+class Synth : public PluginVst {
  public:
   static constexpr int kNumBitmapKeys = 15;
   static constexpr int kConfigMissing = 11;  // ReadConfig: the file is not there
 
-  Synth();
+  explicit Synth(vst::AudioMasterCallback host = nullptr);
   ~Synth() override;
 
   void ResetEngine() override;
@@ -138,6 +138,7 @@ class Synth : public PluginBase {
     return bitmap_paths_[static_cast<size_t>(slot)];
   }
   const StateChunk& copy_buffer() const { return copy_buffer_; }
+
   bool midi_thru() const { return midi_thru_; }
   void set_midi_thru(bool on) { midi_thru_ = on; }
   bool ignore_program_change() const { return ignore_program_change_; }

@@ -24,8 +24,8 @@ TEST(ParameterSetTest, EveryParameterIsDeclaredAtItsDefault) {
     const PluginParam& p = *plugin.Param(i);
     const ParamSpec& spec = VantorParamSpec(i);
     EXPECT_NE(p.kind(), ParamKind::None) << i;
-    EXPECT_EQ(p.value(), p.default_value()) << i;
-    EXPECT_EQ(p.value(), spec.default_value) << spec.long_name;
+    // The values are those of the factory bank's first program; the defaults are declared.
+    EXPECT_EQ(p.default_value(), spec.default_value) << spec.long_name;
     EXPECT_GE(p.value(), p.minimum()) << spec.long_name;
     EXPECT_LE(p.value(), p.maximum()) << spec.long_name;
   }

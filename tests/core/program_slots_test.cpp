@@ -11,18 +11,24 @@ namespace {
 
 using testing::TestVantor;
 
-TEST(ProgramSlotsTest, SlotsStartEmptyAndUninitialised) {
-  TestVantor plugin;
+// Puts every slot back into the state a plug-in object has before its start-up bank.
+void ClearSlots(PluginBase& plugin) {
   for (int i = 0; i < PluginBase::kNumPrograms; ++i) {
-    EXPECT_FALSE(plugin.Program(i).initialized);
-    EXPECT_STREQ(plugin.GetProgramName(i), "empty");
+    plugin.Program(i).initialized = false;
+    strcpy(plugin.Program(i).name, "empty");
+    plugin.Program(i).state.Clear();
   }
+}
+
+TEST(ProgramSlotsTest, OutOfRangeProgramsHaveNoName) {
+  TestVantor plugin;
   EXPECT_STREQ(plugin.GetProgramName(64), "");
   EXPECT_STREQ(plugin.GetProgramName(-1), "");
 }
 
 TEST(ProgramSlotsTest, RecallingAnUninitialisedSlotCountsUserPresets) {
   TestVantor plugin;
+  plugin.Program(5).initialized = false;
   strcpy(plugin.Program(3).name, "user preset 1");
   strcpy(plugin.Program(9).name, "my user preset");
   plugin.Param(kMainVolume)->set_value(0.8);
@@ -61,6 +67,7 @@ TEST(ProgramSlotsTest, ShortParameterListEndsAtItsClampedZero) {
 
 TEST(ProgramSlotsTest, PresetsRoundTripAndKeepTheCurrentIndex) {
   TestVantor source;
+  ClearSlots(source);
   source.Param(kMainVolume)->set_value(0.7);
   ASSERT_TRUE(source.RecallProgram(2));
   source.ModifyCurrentPreset("Bright");

@@ -1,0 +1,23 @@
+# Checks the dynamic symbols and library dependencies of the built plug-in.
+execute_process(COMMAND nm -D --defined-only ${PLUGIN} OUTPUT_VARIABLE symbols RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${PLUGIN}")
+endif()
+string(REGEX MATCHALL "[^\n]+" lines "${symbols}")
+set(names "")
+foreach(line ${lines})
+  string(REGEX REPLACE "^.* " "" name "${line}")
+  list(APPEND names ${name})
+endforeach()
+list(SORT names)
+if(NOT names STREQUAL "VSTPluginMain;main")
+  message(FATAL_ERROR "Vantor.so exports: ${names}; expected exactly VSTPluginMain and main")
+endif()
+
+# A host needs nothing beyond the C library: the C++ runtime is linked in.
+if(NOT SANITIZED)
+  execute_process(COMMAND readelf -d ${PLUGIN} OUTPUT_VARIABLE dynamic)
+  if(dynamic MATCHES "libstdc\\+\\+|libgcc_s")
+    message(FATAL_ERROR "Vantor.so depends on the shared C++ runtime:\n${dynamic}")
+  endif()
+endif()
