@@ -167,9 +167,6 @@ class Synth : public PluginVst {
   void LoadOrSaveWithPrompt(int command);
 
   std::vector<uint8_t> ChunkFile(FxHeader header, const StateChunk& chunk) const;
-  struct LoadSnapshot;
-  LoadSnapshot TakeSnapshot();
-  void RestoreSnapshot(const LoadSnapshot& snapshot);
 
   std::unique_ptr<Graphics> graphics_;
   std::string config_path_;

@@ -92,6 +92,9 @@ TEST_F(ConfigTest, ValuesAreReadAsTheyStand) {
             "[MIDI Control]\nCC7=0\nCC8=abc\nCC9=500\nCC10=-3\nCC11=12junk\nCC12=\n"
             "CC13=99999999999999999999\nCC120=5\nCC-1=5\n");
   TestVantor plugin;
+  // Start-up forgets a StartupBank that does not load (in memory only); read the file again.
+  EXPECT_EQ(plugin.startup_bank(), "");
+  plugin.ReadConfig();
   EXPECT_EQ(plugin.startup_bank(), "/banks/mine.fxb");
   EXPECT_FALSE(plugin.alternative_view());  // only the exact word "true" counts
   EXPECT_EQ(plugin.bitmap_path(4), "/art/knob.png");

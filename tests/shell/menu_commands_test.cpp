@@ -165,7 +165,7 @@ TEST_F(MenuCommandsTest, StartupBankIsSelectedLoadedAndUnselected) {
   EXPECT_EQ(LastMessage(plugin).text, "The Startup Bank is:\n" + File("startup.fxb") +
                                           "\n\nDo you really want to reload all programs?");
   EXPECT_EQ(LastMessage(plugin).caption, "Load Startup Bank");
-  EXPECT_STREQ(plugin.GetProgramName(10), "empty");
+  EXPECT_STREQ(plugin.GetProgramName(10), "Poly: Basso Oooh");  // still the factory bank
   plugin.ui->AnswerNextMessage(Button::Yes);
   plugin.ExecuteMenuCommand(kMenuLoadStartupBank);
   EXPECT_STREQ(plugin.GetProgramName(10), "Program 10");
