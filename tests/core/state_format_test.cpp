@@ -50,7 +50,7 @@ TEST(StateFormatTest, LoadStateRules) {
   EXPECT_EQ(plugin.Param(kMainVolume)->value(), 0.0);
   EXPECT_EQ(plugin.Param(1)->value(), second);
 
-  // Out of range is clamped, not rounded; a NaN takes the default.
+  // Out of range is clamped, not rounded; a value that is no number takes the minimum.
   std::vector<double> values(kParamCount, 0.0);
   values[kFilterCutoff] = 5.0;
   values[kBank1Tune] = -5.2;
@@ -62,7 +62,7 @@ TEST(StateFormatTest, LoadStateRules) {
   EXPECT_EQ(plugin.Param(kFilterCutoff)->value(), 1.0);
   EXPECT_EQ(plugin.Param(kBank1Tune)->value(), -5.2);
   EXPECT_EQ(plugin.Param(kVcoTune)->value(), -64.0);
-  EXPECT_EQ(plugin.Param(kMainVolume)->value(), 0.25);
+  EXPECT_EQ(plugin.Param(kMainVolume)->value(), 0.0);
 
   // A name length that is negative or runs past the end cannot be skipped.
   StateChunk bad;
