@@ -119,6 +119,10 @@ void Engine::ParamChanged(int index, double v) {
       if (voices != number_of_voices_) {
         number_of_voices_ = voices;
         SilenceAllVoices();
+        // Slots beyond the polyphony are neither ticked nor rendered, so they could not finish
+        // their release; left frozen they would sound again when the polyphony is raised.
+        for (size_t i = static_cast<size_t>(voices); i < voices_.size(); ++i)
+          voices_[i].Stop();
       }
       break;
     }
@@ -343,11 +347,8 @@ void Engine::SilenceAllVoices() {
   held_poly_keys_ = 0;
   mono_.ClearNotes();
   SustainPedal(false);  // also the mono section's pedal-up rule
-  for (PolyVoice& voice : voices_) {
-    // Slots above the present polyphony may still be sustained; all notes off means all.
-    voice.sustained = false;
+  for (PolyVoice& voice : voices_)
     voice.Release(true);
-  }
 }
 
 void Engine::RenderBlock(double* const* outputs, int frames) {

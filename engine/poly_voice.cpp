@@ -16,18 +16,15 @@ PolyVoice::PolyVoice() {
 }
 
 void PolyVoice::Initialise(double sample_rate) {
-  active = key_held = pedal_down = sustained = false;
-  release_countdown = 0;
+  Stop();
   note = 60;
   octave = 5;
   semitone = 0;
   velocity = age = 0;
   key_tracking = velocity_level = 0.0;
   filter.Clear();
-  for (EnvelopeGenerator* e : {&envelope, &gate}) {
-    e->SetSampleRate(sample_rate);
-    e->Clear();
-  }
+  envelope.SetSampleRate(sample_rate);
+  gate.SetSampleRate(sample_rate);
 }
 
 void PolyVoice::ParamChanged(int index, double v) {
@@ -91,6 +88,13 @@ void PolyVoice::Start(int n, int vel, int stamp) {
   key_tracking = (n - 36) / 60.0;
   velocity_level = vel * (1.0 / 127.0);
   velocity_amp = (2.0 * velocity_level - 1.0) * velocity_to_amp + 1.0;
+}
+
+void PolyVoice::Stop() {
+  active = key_held = pedal_down = sustained = false;
+  release_countdown = 0;
+  envelope.Clear();
+  gate.Clear();
 }
 
 void PolyVoice::Release(bool force) {

@@ -58,6 +58,8 @@ struct PolyVoice {
   void ParamChanged(int index, double value);
 
   void Start(int note, int velocity, int stamp);
+  // Silent at once, as at initialisation: for slots the polyphony no longer renders.
+  void Stop();
   void Release(bool force);
 
   void ControlTick(const PitchTables& tables, double global_envelope, int held_keys);

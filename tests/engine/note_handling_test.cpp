@@ -221,6 +221,20 @@ TEST(VoiceAllocationTest, PolyphonyAndSplitChangesSilenceOnlyWhenTheValueChanges
   }
 }
 
+TEST(VoiceAllocationTest, RaisingThePolyphonyAgainBringsBackNoOldNote) {
+  auto engine = DefaultEngine(44100);
+  engine->SustainPedal(true);
+  for (int i = 0; i < 20; ++i)
+    engine->NoteOn(40 + i, 100);
+  Render(*engine, 441);
+  engine->ParamChanged(kPolyphony, 0);  // 12: the voices in slots 12 .. 19 are cut off
+  Render(*engine, 4410);
+  engine->ParamChanged(kPolyphony, 2);
+  EXPECT_TRUE(AllZero(Render(*engine, 4410)));
+  for (int i = 0; i < Engine::kMaxVoices; ++i)
+    EXPECT_FALSE(engine->voice(i).active) << "slot " << i;
+}
+
 TEST(VoiceAllocationTest, SplitSendsEachZoneWhereItsSwitchesSay) {
   auto engine = DefaultEngine(44100);
   engine->ParamChanged(kPolyUpper, 0);  // upper zone (from note 60) to no poly voice
