@@ -92,13 +92,22 @@ struct EnvelopeGenerator {
     return output;
   }
 
+  // Idle, or holding a sustain level it has reached exactly: ticks would not change anything.
+  bool steady() const {
+    return stage == kIdle || (stage == kDecay && output == target && output > 0.0);
+  }
+
   // Ticks n times, writing each output.
   void Render(double* out, int n) {
+    if (steady()) {
+      std::fill(out, out + n, output);
+      return;
+    }
     for (int i = 0; i < n; ++i)
       out[i] = Tick();
   }
   void Skip(int n) {
-    for (int i = 0; i < n && stage != kIdle; ++i)
+    for (int i = 0; i < n && !steady(); ++i)
       Tick();
   }
 };
