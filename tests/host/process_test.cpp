@@ -5,6 +5,7 @@
 #include <cmath>
 #include <vector>
 
+#include "engine/engine_test_util.h"
 #include "engine/param_ids.h"
 #include "plugin_host.h"
 
@@ -170,6 +171,40 @@ TEST_F(ProcessTest, EventListsWithNullEntriesAndSysExAreWalked) {
   plugin.Dispatch(effProcessEvents, 0, 0, program.get());
   EXPECT_EQ(plugin.Dispatch(effGetProgram), 63);
   EXPECT_EQ(host.Count(audioMasterUpdateDisplay), 0);
+}
+
+// A note through the loaded plug-in: it starts at the control tick nearest its offset and
+// sounds at its equal-tempered pitch.
+TEST_F(ProcessTest, NotesSoundAtTheirTimeAndPitch) {
+  // One untuned 8' sawtooth straight to the output, whatever the factory program holds.
+  const std::pair<int, float> kSettings[] = {
+      {kBank1Volume, 0.5f}, {kBank1Tune, 0.5f},   {kBank1Fm, 0.0f},        {kBank2Volume, 0.0f},
+      {kFilterMode, 0.0f},  {kAmpEnvelope, 0.0f}, {kVoiceEnvAttack, 0.0f}, {kVoiceEnvSustain, 1.0f},
+      {kPolyLower, 1.0f},   {kPolyUpper, 1.0f},   {kResonators, 0.0f},     {kPhaser, 0.0f},
+      {kPolyVolume, 0.5f},  {kMainVolume, 0.5f},  {kPolyToEnsemble, 0.0f}};
+  for (auto [index, value] : kSettings)
+    plugin.Set(index, value);
+  for (int f = 0; f < 6; ++f)
+    plugin.Set(kBank1Saw16 + f, f == 1 ? 1.0f : 0.0f);
+
+  VstMidiEvent on = Midi(100, 0x90, 69, 100);
+  EventList events({reinterpret_cast<VstEvent*>(&on)});
+  plugin.Dispatch(effProcessEvents, 0, 0, events.get());
+  std::vector<float> left, right;
+  RenderFloat(false, 0.0f, left, right);
+  int onset = -1;
+  for (int i = 0; i < kFrames && onset < 0; ++i) {
+    if (left[static_cast<size_t>(i)] != 0.0f) onset = i;
+  }
+  EXPECT_EQ(onset, 88);  // 44 samples a tick: 100 is nearest the tick at 88
+
+  std::vector<double> held;
+  for (int block = 0; block < 22; ++block) {
+    RenderFloat(false, 0.0f, left, right);
+    held.insert(held.end(), left.begin(), left.end());
+  }
+  const double measured = PeakFrequency(held, 440.0, 44100.0, 10.0);
+  EXPECT_NEAR(1200.0 * std::log2(measured / 440.0), 0.0, 1.0);
 }
 
 }  // namespace
