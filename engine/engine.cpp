@@ -59,7 +59,7 @@ void Engine::Reset(double sample_rate, int max_block_size) {
   }
   voice_phases_.assign(static_cast<size_t>(control_period_), 0u);
   poly_active_ = false;
-  mono_active_ = false;
+  mono_.active = false;
   pitch_bend_ = 0.0;
   mod_wheel_ = 0.0;
   poly_fm_value_ = 0.0;
@@ -68,7 +68,10 @@ void Engine::Reset(double sample_rate, int max_block_size) {
   voice_age_ = 0;
   for (PolyVoice& voice : voices_)
     voice.Initialise(sample_rate);
-  resonators_on_ = false;
+  resonators_.Initialise();
+  ensemble_.SetSampleRate(sample_rate);
+  mono_.Initialise(sample_rate);
+  phaser_.Initialise();
 }
 
 void Engine::ParamChanged(int index, double v) {
@@ -174,14 +177,6 @@ void Engine::ParamChanged(int index, double v) {
     case kPolyVolume:
       poly_volume_ = 2.0 * v;
       break;
-    case kResonators:
-      resonators_on_ = Switch(v);
-      break;
-    case kResonator1Volume:
-    case kResonator2Volume:
-    case kResonator3Volume:
-      resonator_volume_[(index - kResonator1Volume) / 4] = 2.0 * v;
-      break;
     case kGlobalEnvTrigger:
       global_envelope_.retrigger = Switch(v);
       break;
@@ -197,19 +192,16 @@ void Engine::ParamChanged(int index, double v) {
     case kGlobalEnvRelease:
       global_envelope_.SetRelease(v);
       break;
-    case kPolyToPoly:
-      poly_into_vcf_ = v;
-      break;
     case kPolyToEnsemble:
       poly_to_ensemble_ = Switch(v);
       break;
     case kMonoToEnsemble:
       mono_to_ensemble_ = Switch(v);
       break;
-    case kPhaser:
-      phaser_on_ = Option(v) != 0;
-      break;
     default:
+      // The mono section, the resonators and the effects map their own parameters.
+      mono_.ParamChanged(index, v) || resonators_.ParamChanged(index, v) ||
+          ensemble_.ParamChanged(index, v) || phaser_.ParamChanged(index, v);
       break;
   }
   const bool voice_level = (index >= kFilterMode && index <= kVelocityToAmpAm) ||
@@ -313,7 +305,7 @@ void Engine::NoteOff(int note) {
     if (held_poly_keys_ > 0) --held_poly_keys_;
     if (!sustain_pedal_ && held_poly_keys_ == 0) global_envelope_.Release();
   }
-  if (InMonoZone(note)) mono_.NoteOff(note);
+  if (InMonoZone(note)) mono_.NoteOff(note, sustain_pedal_);
 }
 
 void Engine::SustainPedal(bool down) {
@@ -401,7 +393,11 @@ void Engine::ControlTick() {
     }
     poly_active_ = global_amp_envelope_ ? !global_envelope_.idle() : any_voice;
   }
-  // The mono LFO and section, the ensemble and the phaser tick here, in that order.
+  // The mono LFO runs whether or not the section sounds.
+  mono_.lfo.Tick();
+  if (mono_.active) mono_.ControlTick(pitch_tables_, pitch_bend_, mod_wheel_);
+  if (poly_to_ensemble_ || mono_to_ensemble_) ensemble_.ControlTick();
+  if (phaser_.on) phaser_.ControlTick(pitch_tables_);
 }
 
 void Engine::RenderSubBlock(double* left, double* right, int n) {
@@ -414,7 +410,7 @@ void Engine::RenderSubBlock(double* left, double* right, int n) {
       poly[i] *= poly_volume_;
   }
   RouteToMix(n);
-  if (phaser_on_) RunPhaser(n);
+  if (phaser_.on) phaser_.Process(left_mix_.data(), right_mix_.data(), n);
   WriteOutput(left, right, n);
 }
 
@@ -432,7 +428,9 @@ void Engine::RenderPoly(int n) {
     // It keeps running for the filters that follow it.
     global_envelope_.Skip(n);
   }
-  // The resonators filter the poly sum here.
+  // The resonators replace the dry sum.
+  if (resonators_.on)
+    resonators_.Process(poly, scratch_a_.data(), scratch_b_.data(), n, pitch_tables_);
 }
 
 void Engine::AdvanceMasterOscillators(int n) {
@@ -441,7 +439,11 @@ void Engine::AdvanceMasterOscillators(int n) {
 }
 
 void Engine::RenderMono(int n) {
-  Zero(mono_buffer_.data(), n);
+  // The poly signal may feed the VCF: after the resonators, before the poly volume.
+  if (mono_.active)
+    mono_.Render(mono_buffer_.data(), poly_active_ ? poly_buffer_.data() : nullptr, n);
+  else
+    mono_.RenderIdle(mono_buffer_.data(), n);
 }
 
 void Engine::RouteToMix(int n) {
@@ -449,27 +451,28 @@ void Engine::RouteToMix(int n) {
   const double* mono = mono_buffer_.data();
   double* left = left_mix_.data();
   double* right = right_mix_.data();
-  if (poly_active_ && mono_active_) {
+  const bool mono_active = mono_.active;
+  if (poly_active_ && mono_active) {
     if (poly_to_ensemble_ && mono_to_ensemble_) {
       Add(poly, mono, scratch_a_.data(), n);
-      RunEnsemble(scratch_a_.data(), left, right, n);
+      ensemble_.Process(scratch_a_.data(), left, right, n);
     } else if (poly_to_ensemble_) {
-      RunEnsemble(poly, left, right, n);
+      ensemble_.Process(poly, left, right, n);
       AddInto(left, mono, n);
       AddInto(right, mono, n);
     } else if (mono_to_ensemble_) {
-      RunEnsemble(mono, left, right, n);
+      ensemble_.Process(mono, left, right, n);
       AddInto(left, poly, n);
       AddInto(right, poly, n);
     } else {
       Add(poly, mono, left, n);
       std::copy(left, left + n, right);
     }
-  } else if (poly_active_ || mono_active_) {
+  } else if (poly_active_ || mono_active) {
     const double* section = poly_active_ ? poly : mono;
     const bool to_ensemble = poly_active_ ? poly_to_ensemble_ : mono_to_ensemble_;
     if (to_ensemble) {
-      RunEnsemble(section, left, right, n);
+      ensemble_.Process(section, left, right, n);
     } else {
       std::copy(section, section + n, left);
       std::copy(section, section + n, right);
@@ -479,14 +482,6 @@ void Engine::RouteToMix(int n) {
     Zero(right, n);
   }
 }
-
-// The ensemble effect arrives with the effects; until then its input passes dry.
-void Engine::RunEnsemble(const double* in, double* left, double* right, int n) {
-  std::copy(in, in + n, left);
-  std::copy(in, in + n, right);
-}
-
-void Engine::RunPhaser(int /*n*/) {}
 
 void Engine::WriteOutput(double* left, double* right, int n) const {
   const double* mix_left = left_mix_.data();

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/ensemble.h"
 #include "engine/envelope_generator.h"
 #include "engine/lfo.h"
 #include "engine/midi_message.h"
@@ -12,8 +13,10 @@
 #include "engine/mono_section.h"
 #include "engine/oscillator_bank.h"
 #include "engine/param_ids.h"
+#include "engine/phaser.h"
 #include "engine/pitch_tables.h"
 #include "engine/poly_voice.h"
+#include "engine/resonator_bank.h"
 
 namespace vantor {
 
@@ -55,7 +58,7 @@ class Engine {
   double sample_rate() const { return sample_rate_; }
   int control_period() const { return control_period_; }
   bool poly_active() const { return poly_active_; }
-  bool mono_active() const { return mono_active_; }
+  bool mono_active() const { return mono_.active; }
   int number_of_voices() const { return number_of_voices_; }
   // Control ticks since construction; the block loop's timing is observable through it.
   uint64_t control_ticks() const { return control_ticks_; }
@@ -67,6 +70,10 @@ class Engine {
   int split_note() const { return split_note_; }
   const EnvelopeGenerator& global_envelope() const { return global_envelope_; }
   const MidiQueue& midi_queue() const { return midi_queue_; }
+  const MonoSection& mono() const { return mono_; }
+  const ResonatorBank& resonators() const { return resonators_; }
+  const Ensemble& ensemble() const { return ensemble_; }
+  const Phaser& phaser() const { return phaser_; }
 
   // Note handling as the MIDI queue applies it; public so that tests can play without MIDI.
   void NoteOn(int note, int velocity);
@@ -83,8 +90,6 @@ class Engine {
   void AdvanceMasterOscillators(int n);
   void RenderMono(int n);
   void RouteToMix(int n);
-  void RunEnsemble(const double* in, double* left, double* right, int n);
-  void RunPhaser(int n);
   void WriteOutput(double* left, double* right, int n) const;
 
   // Shared tables and the voices' scratch.
@@ -111,20 +116,15 @@ class Engine {
 
   // Activity.
   bool poly_active_ = false;
-  bool mono_active_ = false;
   int number_of_voices_ = 61;
 
   // Routing and output switches.
   bool poly_to_ensemble_ = false;
   bool mono_to_ensemble_ = false;
-  bool phaser_on_ = false;
   bool soft_clip_on_ = false;
   bool global_amp_envelope_ = false;
-  bool resonators_on_ = false;
   double main_volume_ = 0.25;
   double poly_volume_ = 0.5;
-  double resonator_volume_[3] = {1.0, 1.0, 1.0};
-  double poly_into_vcf_ = 0.0;
 
   // Performance controllers, written by note handling.
   double pitch_bend_ = 0.0;
@@ -151,7 +151,13 @@ class Engine {
   Lfo pwm_lfo_;
   EnvelopeGenerator global_envelope_;
 
+  ResonatorBank resonators_;
+
   MonoSection mono_;
+
+  // Effects.
+  Ensemble ensemble_;
+  Phaser phaser_;
 };
 
 }  // namespace vantor

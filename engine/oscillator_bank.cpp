@@ -33,13 +33,7 @@ void OscillatorBank::ControlTick(const PitchTables& tables, double pitch_bend, d
     const int step = PitchTables::Clamp(offset + 128 * i);
     increment[i] = tables.increment[static_cast<size_t>(step)];
     // Half octaves of the master's frequency pick the table that keeps harmonics below Nyquist.
-    double x = static_cast<double>(increment[i] >> 7);
-    int count = 0;
-    while (x > 1.0 && count < SawTables::kCount - 1) {
-      x *= 0.7071067811865476;
-      ++count;
-    }
-    level[i] = count;
+    level[i] = SawTables::TableFor(static_cast<double>(increment[i] >> 7));
   }
 }
 
