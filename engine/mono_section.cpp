@@ -57,7 +57,7 @@ MonoSection::MonoSection() {
 
 void MonoSection::Initialise(double sample_rate) {
   vco.Initialise();
-  vca_selector = kVcaEnvelope;
+  vca_selector = kVcaAdsr;
   for (EnvelopeGenerator* e : {&envelope, &gate}) {
     e->SetSampleRate(sample_rate);
     e->Clear();
@@ -237,7 +237,7 @@ void MonoSection::ControlTick(const PitchTables& tables, double pitch_bend, doub
                  velocity_level * velocity_to_cutoff + lfo_to_cutoff * lfo.bipolar +
                  mod_wheel * mod_wheel_to_cutoff,
              tables);
-  if (vca_selector == kVcaEnvelope)
+  if (vca_selector == kVcaAdsr)
     active = !envelope.idle();
   else if (vca_selector == kVcaGate)
     active = !gate.idle();

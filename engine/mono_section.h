@@ -13,7 +13,7 @@
 namespace vantor {
 
 struct MonoSection {
-  enum VcaSource : int { kVcaEnvelope = 0, kVcaGate = 1, kVcaOn = 2 };
+  enum VcaSource : int { kVcaAdsr = 0, kVcaGate = 1, kVcaOn = 2 };
   static constexpr int kStackSize = 128;
   static constexpr int kEmpty = 256;  // marks a free stack entry
 
@@ -52,8 +52,8 @@ struct MonoSection {
   double lfo_to_cutoff = 0.0;
   double vca_level = 0.5;
   double velocity_to_vca = 0.0;
-  int vca_selector = kVcaEnvelope;  // decides activity
-  int vca_source = kVcaEnvelope;    // shapes the amplitude
+  int vca_selector = kVcaAdsr;  // decides activity
+  int vca_source = kVcaAdsr;    // shapes the amplitude
 
   MonoSection();
 

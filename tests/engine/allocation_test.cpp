@@ -68,11 +68,17 @@ TEST(AllocationTest, PlayingNotesAndControllersAllocatesNothing) {
   plugin.ChangeBlockSize(512);
   plugin.ResetEngine();
   plugin.ActivationChanged(true);
-  // Every footage, a resonant filter and the global amp envelope: every path of the poly section.
+  // Every footage, a resonant filter and the global amp envelope: every path of the poly section;
+  // the resonators, and every source of the mono section on every key.
   for (int p = kBank1Saw16; p <= kBank2Pulse4; ++p)
     plugin.Param(p)->set_value(1.0);
-  plugin.Param(kFilterMode)->set_value(3.0);
-  plugin.Param(kAmpEnvelope)->set_value(1.0);
+  const std::pair<int, double> settings[] = {
+      {kFilterMode, 3}, {kAmpEnvelope, 1},   {kResonators, 1},    {kMonoLower, 1},
+      {kMonoUpper, 1},  {kVcoWaveform, 1},   {kSubOscToVcf, 1},   {kNoiseToVcf, 1},
+      {kPolyToPoly, 1}, {kVcoPortamento, 1}, {kVcoFm, 300},       {kLfoWaveform, 3},
+      {kVcoPwm, 0.5},   {kLfoToVcfFm, 3000}, {kVcfResonance, 0.9}};
+  for (const auto& [index, value] : settings)
+    plugin.Param(index)->set_value(value);
   for (int p = 0; p < kParamCount; ++p)
     plugin.ParamChanged(p);
   std::vector<double> left(512), right(512);
@@ -94,6 +100,14 @@ TEST(AllocationTest, PlayingNotesAndControllersAllocatesNothing) {
     send(100, 0xB0, 20, round % 128);                // a controller nothing is mapped to
     if (round % 3 == 2) send(300, 0x80, 36 + ((round - 2) * 7) % 60, 0);
     if (round % 100 == 99) send(10, 0xB0, 123, 0);  // all notes off
+    // Every routing of the sections through the ensemble, both phaser types, every VCA source.
+    plugin.Param(kPolyToEnsemble)->set_value(round % 2);
+    plugin.Param(kMonoToEnsemble)->set_value(round / 2 % 2);
+    plugin.Param(kEnsembleMode)->set_value(round / 4 % 2);
+    plugin.Param(kPhaser)->set_value(round % 3);
+    plugin.Param(kVcaEnvelope)->set_value(round / 3 % 3);
+    for (int p : {kPolyToEnsemble, kMonoToEnsemble, kEnsembleMode, kPhaser, kVcaEnvelope})
+      plugin.ParamChanged(p);
     plugin.RenderBlock(nullptr, outputs, round % 7 == 0 ? 1 : 512);
     energy += left[0] * left[0];
   }
