@@ -1,10 +1,16 @@
-// Engine benchmarks: the idle block loop, and the poly section at full and single polyphony.
+// Engine benchmarks: the idle block loop, the poly section at full and single polyphony, the full
+// instrument, and each effect alone.
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <vector>
 
 #include "core/vantor_params.h"
 #include "engine/engine.h"
+#include "engine/ensemble.h"
+#include "engine/mono_section.h"
+#include "engine/phaser.h"
+#include "engine/resonator_bank.h"
 
 namespace {
 
@@ -66,6 +72,116 @@ void BM_PolyVoices(benchmark::State& state) {
       samples * voices, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_PolyVoices)->Arg(61)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Every section and effect at work: 61 held notes with all footages through resonant lowpass
+// filters, the three resonators, the mono section with every source on the same keys (its VCF
+// fed the poly signal), both sections through the stereo ensemble, then the phaser.
+void BM_FullInstrument(benchmark::State& state) {
+  static constexpr int kRate = 44100;
+  static constexpr int kBlock = 512;
+  static constexpr int kSeconds = 10;
+  vantor::Engine engine;
+  engine.Reset(kRate, kBlock);
+  ApplyDefaults(engine);
+  for (int p = vantor::kBank1Saw16; p <= vantor::kBank2Pulse4; ++p)
+    engine.ParamChanged(p, 1.0);
+  const std::pair<int, double> settings[] = {
+      {vantor::kFilterMode, 1},     {vantor::kFilterCutoff, 0.7},   {vantor::kFilterResonance, 0.3},
+      {vantor::kFilterEnvelope, 0}, {vantor::kEnvToFilterFm, 2000}, {vantor::kPolyphony, 2},
+      {vantor::kResonators, 1},     {vantor::kMonoLower, 1},        {vantor::kMonoUpper, 1},
+      {vantor::kVcoWaveform, 1},    {vantor::kSubOscToVcf, 0.5},    {vantor::kNoiseToVcf, 0.2},
+      {vantor::kPolyToPoly, 0.3},   {vantor::kVcaEnvelope, 1},      {vantor::kVcoFm, 100},
+      {vantor::kLfoToVcfFm, 2000},  {vantor::kPolyToEnsemble, 1},   {vantor::kMonoToEnsemble, 1},
+      {vantor::kPhaser, 1},         {vantor::kPhaserFeedback, 0.5},
+  };
+  for (const auto& [index, value] : settings)
+    engine.ParamChanged(index, value);
+  for (int i = 0; i < 61; ++i)
+    engine.NoteOn(36 + i, 100);
+  std::vector<double> left(kBlock), right(kBlock);
+  double* outputs[2] = {left.data(), right.data()};
+  for (auto _ : state) {
+    for (int done = 0; done < kSeconds * kRate; done += kBlock) {
+      engine.RenderBlock(outputs, kBlock);
+      benchmark::DoNotOptimize(left.data());
+    }
+  }
+  state.counters["rtf"] =
+      benchmark::Counter(kSeconds * state.iterations(), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_FullInstrument)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// One block alone over ten seconds at 44.1 kHz, in control periods with their control ticks:
+// 0 the resonators (three resonant bandpasses), 1 the mono section (pulse, sub, noise, VCF, VCA),
+// 2 the stereo ensemble, 3 the phaser (Type 1, feedback) on both channels. rtf as above.
+void BM_EffectAlone(benchmark::State& state) {
+  static constexpr int kRate = 44100;
+  static constexpr int kPeriod = kRate / 1000;
+  static constexpr int kTicks = 10 * kRate / kPeriod;
+  vantor::PitchTables tables;
+  tables.Build(kRate);
+  std::vector<double> input(kPeriod), left(kPeriod), right(kPeriod), a(kPeriod), b(kPeriod);
+  for (int i = 0; i < kPeriod; ++i)
+    input[static_cast<size_t>(i)] = std::sin(i * 0.3) + 0.5 * std::sin(i * 1.7);
+  const auto defaults = [](auto& block, int first, int last) {
+    for (int i = first; i <= last; ++i)
+      block.ParamChanged(i, vantor::VantorParamSpec(i).default_value);
+  };
+  vantor::ResonatorBank resonators;
+  defaults(resonators, vantor::kResonators, vantor::kResonator3Resonance);
+  for (int r = 0; r < 3; ++r)
+    resonators.ParamChanged(vantor::kResonator1Resonance + 4 * r, 0.8);
+  vantor::MonoSection mono;
+  mono.Initialise(kRate);
+  defaults(mono, vantor::kVcoPortamento, vantor::kLfoSpeed);
+  for (const auto& [index, value] : {std::pair<int, double>{vantor::kVcoWaveform, 1},
+                                     {vantor::kSubOscToVcf, 0.5},
+                                     {vantor::kNoiseToVcf, 0.2},
+                                     {vantor::kVcaEnvelope, 1},
+                                     {vantor::kVcfCutoff, 0.6}})
+    mono.ParamChanged(index, value);
+  mono.NoteOn(48, 100);
+  vantor::Ensemble ensemble;
+  ensemble.SetSampleRate(kRate);
+  defaults(ensemble, vantor::kEnsembleMode, vantor::kEnsembleModAmount3);
+  vantor::Phaser phaser;
+  defaults(phaser, vantor::kPhaser, vantor::kPhaserMix);
+  phaser.ParamChanged(vantor::kPhaser, 1);
+  phaser.ParamChanged(vantor::kPhaserFeedback, 0.7);
+
+  const int which = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    for (int tick = 0; tick < kTicks; ++tick) {
+      switch (which) {
+        case 0:
+          std::copy(input.begin(), input.end(), left.begin());
+          resonators.Process(left.data(), a.data(), b.data(), kPeriod, tables);
+          break;
+        case 1:
+          mono.lfo.Tick();
+          mono.ControlTick(tables, 0.0, 0.0);
+          mono.Render(left.data(), nullptr, kPeriod);
+          break;
+        case 2:
+          ensemble.ControlTick();
+          ensemble.Process(input.data(), left.data(), right.data(), kPeriod);
+          break;
+        default:
+          std::copy(input.begin(), input.end(), left.begin());
+          std::copy(input.begin(), input.end(), right.begin());
+          phaser.ControlTick(tables);
+          phaser.Process(left.data(), right.data(), kPeriod);
+          break;
+      }
+      benchmark::DoNotOptimize(left.data());
+    }
+  }
+  static constexpr const char* kNames[] = {"resonators", "mono section", "ensemble", "phaser"};
+  state.SetLabel(kNames[which]);
+  state.counters["rtf"] =
+      benchmark::Counter(10.0 * state.iterations(), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_EffectAlone)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -76,6 +76,9 @@ TEST(NoteTimingTest, NotesStartAtTheTickNearestTheirOffsetWhateverTheBlockSizes)
 
 TEST(NoteTimingTest, QueuedControllersReachTheirParameterAtTheirTime) {
   Plugin plugin;
+  // Dry, so that nothing delayed by the ensemble sounds on after the controller.
+  plugin.vantor.Param(kPolyToEnsemble)->set_value(0);
+  plugin.vantor.ParamChanged(kPolyToEnsemble);
   plugin.vantor.controller_map()[7] = kPolyVolume;
   plugin.vantor.HandleMidiMessage({300, 0xB0, 7, 0});
   EXPECT_EQ(plugin.vantor.Param(kPolyVolume)->value(), 0.25);  // queued, not yet applied
