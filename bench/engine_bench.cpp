@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "core/vantor_params.h"
@@ -34,29 +35,30 @@ void BM_IdleBlockLoop(benchmark::State& state) {
 }
 BENCHMARK(BM_IdleBlockLoop)->Arg(1)->Arg(64)->Arg(512);
 
-// Ten seconds at 44.1 kHz with `voices` held notes, all twelve footages, a lowpass filter and
-// the voice envelopes. rtf: seconds of audio per second of work; voice_sample: time per voice
-// and sample.
-void BM_PolyVoices(benchmark::State& state) {
-  static constexpr int kRate = 44100;
-  static constexpr int kBlock = 512;
-  static constexpr int kSeconds = 10;
-  const int voices = static_cast<int>(state.range(0));
-  vantor::Engine engine;
-  engine.Reset(kRate, kBlock);
-  ApplyDefaults(engine);
-  for (int p = vantor::kBank1Saw16; p <= vantor::kBank1Pulse4; ++p)
-    engine.ParamChanged(p, 1.0);
-  for (int p = vantor::kBank2Saw16; p <= vantor::kBank2Pulse4; ++p)
-    engine.ParamChanged(p, 1.0);
-  engine.ParamChanged(vantor::kFilterMode, 1);  // Lowpass
-  engine.ParamChanged(vantor::kFilterCutoff, 0.7);
-  engine.ParamChanged(vantor::kFilterResonance, 0.3);
-  engine.ParamChanged(vantor::kFilterEnvelope, 0);  // the voice envelope moves the cutoff
-  engine.ParamChanged(vantor::kEnvToFilterFm, 2000);
-  engine.ParamChanged(vantor::kPolyphony, 2);  // 61 slots
+static constexpr int kRate = 44100;
+static constexpr int kBlock = 512;
+static constexpr int kSeconds = 10;
+
+// `voices` held notes with all twelve footages, a lowpass filter and the voice envelopes.
+std::unique_ptr<vantor::Engine> PolyEngine(int voices) {
+  auto engine = std::make_unique<vantor::Engine>();
+  engine->Reset(kRate, kBlock);
+  ApplyDefaults(*engine);
+  for (int p = vantor::kBank1Saw16; p <= vantor::kBank2Pulse4; ++p)
+    engine->ParamChanged(p, 1.0);
+  engine->ParamChanged(vantor::kFilterMode, 1);  // Lowpass
+  engine->ParamChanged(vantor::kFilterCutoff, 0.7);
+  engine->ParamChanged(vantor::kFilterResonance, 0.3);
+  engine->ParamChanged(vantor::kFilterEnvelope, 0);  // the voice envelope moves the cutoff
+  engine->ParamChanged(vantor::kEnvToFilterFm, 2000);
+  engine->ParamChanged(vantor::kPolyphony, 2);  // 61 slots
   for (int i = 0; i < voices; ++i)
-    engine.NoteOn(36 + i, 100);
+    engine->NoteOn(36 + i, 100);
+  return engine;
+}
+
+// Renders ten seconds per iteration; rtf: seconds of audio per second of work.
+void RenderTenSeconds(vantor::Engine& engine, benchmark::State& state) {
   std::vector<double> left(kBlock), right(kBlock);
   double* outputs[2] = {left.data(), right.data()};
   for (auto _ : state) {
@@ -65,49 +67,38 @@ void BM_PolyVoices(benchmark::State& state) {
       benchmark::DoNotOptimize(left.data());
     }
   }
-  const double samples = static_cast<double>(kSeconds) * kRate * state.iterations();
   state.counters["rtf"] =
       benchmark::Counter(kSeconds * state.iterations(), benchmark::Counter::kIsRate);
+}
+
+// The poly section alone; voice_sample: time per voice and sample.
+void BM_PolyVoices(benchmark::State& state) {
+  const int voices = static_cast<int>(state.range(0));
+  auto engine = PolyEngine(voices);
+  RenderTenSeconds(*engine, state);
+  const double samples = static_cast<double>(kSeconds) * kRate * state.iterations();
   state.counters["voice_sample"] = benchmark::Counter(
       samples * voices, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_PolyVoices)->Arg(61)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Every section and effect at work: 61 held notes with all footages through resonant lowpass
-// filters, the three resonators, the mono section with every source on the same keys (its VCF
-// fed the poly signal), both sections through the stereo ensemble, then the phaser.
+// Every section and effect at work: the 61 voices above, the three resonators, the mono section
+// with every source on the same keys (its VCF fed the poly signal), both sections through the
+// stereo ensemble, then the phaser.
 void BM_FullInstrument(benchmark::State& state) {
-  static constexpr int kRate = 44100;
-  static constexpr int kBlock = 512;
-  static constexpr int kSeconds = 10;
-  vantor::Engine engine;
-  engine.Reset(kRate, kBlock);
-  ApplyDefaults(engine);
-  for (int p = vantor::kBank1Saw16; p <= vantor::kBank2Pulse4; ++p)
-    engine.ParamChanged(p, 1.0);
+  auto engine = PolyEngine(0);
   const std::pair<int, double> settings[] = {
-      {vantor::kFilterMode, 1},     {vantor::kFilterCutoff, 0.7},   {vantor::kFilterResonance, 0.3},
-      {vantor::kFilterEnvelope, 0}, {vantor::kEnvToFilterFm, 2000}, {vantor::kPolyphony, 2},
-      {vantor::kResonators, 1},     {vantor::kMonoLower, 1},        {vantor::kMonoUpper, 1},
-      {vantor::kVcoWaveform, 1},    {vantor::kSubOscToVcf, 0.5},    {vantor::kNoiseToVcf, 0.2},
-      {vantor::kPolyToPoly, 0.3},   {vantor::kVcaEnvelope, 1},      {vantor::kVcoFm, 100},
-      {vantor::kLfoToVcfFm, 2000},  {vantor::kPolyToEnsemble, 1},   {vantor::kMonoToEnsemble, 1},
-      {vantor::kPhaser, 1},         {vantor::kPhaserFeedback, 0.5},
+      {vantor::kResonators, 1},    {vantor::kMonoLower, 1},        {vantor::kMonoUpper, 1},
+      {vantor::kVcoWaveform, 1},   {vantor::kSubOscToVcf, 0.5},    {vantor::kNoiseToVcf, 0.2},
+      {vantor::kPolyToPoly, 0.3},  {vantor::kVcaEnvelope, 1},      {vantor::kVcoFm, 100},
+      {vantor::kLfoToVcfFm, 2000}, {vantor::kPolyToEnsemble, 1},   {vantor::kMonoToEnsemble, 1},
+      {vantor::kPhaser, 1},        {vantor::kPhaserFeedback, 0.5},
   };
   for (const auto& [index, value] : settings)
-    engine.ParamChanged(index, value);
+    engine->ParamChanged(index, value);
   for (int i = 0; i < 61; ++i)
-    engine.NoteOn(36 + i, 100);
-  std::vector<double> left(kBlock), right(kBlock);
-  double* outputs[2] = {left.data(), right.data()};
-  for (auto _ : state) {
-    for (int done = 0; done < kSeconds * kRate; done += kBlock) {
-      engine.RenderBlock(outputs, kBlock);
-      benchmark::DoNotOptimize(left.data());
-    }
-  }
-  state.counters["rtf"] =
-      benchmark::Counter(kSeconds * state.iterations(), benchmark::Counter::kIsRate);
+    engine->NoteOn(36 + i, 100);
+  RenderTenSeconds(*engine, state);
 }
 BENCHMARK(BM_FullInstrument)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -115,7 +106,6 @@ BENCHMARK(BM_FullInstrument)->Unit(benchmark::kMillisecond)->UseRealTime();
 // 0 the resonators (three resonant bandpasses), 1 the mono section (pulse, sub, noise, VCF, VCA),
 // 2 the stereo ensemble, 3 the phaser (Type 1, feedback) on both channels. rtf as above.
 void BM_EffectAlone(benchmark::State& state) {
-  static constexpr int kRate = 44100;
   static constexpr int kPeriod = kRate / 1000;
   static constexpr int kTicks = 10 * kRate / kPeriod;
   vantor::PitchTables tables;

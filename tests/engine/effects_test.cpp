@@ -277,6 +277,22 @@ TEST(EnsembleTest, TheSpectrumShowsTheLfoModulation) {
   }
 }
 
+// The routing may resume mid-period with a slew computed long before; whatever delay that
+// leaves, the lines are read within their bounds (the sanitizer build checks the reads).
+TEST(EnsembleTest, AStaleSlewNeverReadsOutsideTheLines) {
+  Ensemble ensemble = MakeEnsemble(true, 0.2, 0.2, 1.0);
+  Spread(ensemble, Sine(300.0, 4410));
+  for (double stale : {-3.0, 40.0}) {
+    ensemble.slew.fill(stale);  // in either direction, far beyond any target
+    std::vector<double> in = Sine(300.0, 400), left(400), right(400);
+    ensemble.Process(in.data(), left.data(), right.data(), 400);
+    for (size_t i = 0; i < left.size(); ++i) {
+      ASSERT_TRUE(std::isfinite(left[i]) && std::fabs(left[i]) <= 1.5) << i;
+      ASSERT_TRUE(std::isfinite(right[i]) && std::fabs(right[i]) <= 1.5) << i;
+    }
+  }
+}
+
 TEST(EnsembleTest, ANewSampleRateResizesAndSilencesTheLines) {
   Ensemble ensemble = MakeEnsemble(false, 0.2, 0.2, 1.0);
   Spread(ensemble, Sine(300.0, 4410));

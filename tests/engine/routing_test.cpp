@@ -1,12 +1,11 @@
-// The whole engine: the routing of both sections through the ensemble, clean output in every
-// combination at every sample rate, and every parameter heard.
+// The whole engine: the routing of both sections through the ensemble, the poly feed into the
+// mono filter, and clean output in every combination at every sample rate.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
 
 #include "engine_test_util.h"
-#include "support/parameter_scenarios.h"
 
 namespace vantor {
 namespace {
@@ -238,59 +237,6 @@ TEST(RoutingTest, ExtremeSettingsStayCleanAtEverySampleRate) {
       EXPECT_TRUE(testing::AllFiniteAndNormal(out.right));
     }
   }
-}
-
-class EnginePerformer : public testing::Performer {
- public:
-  EnginePerformer() : engine_(testing::DefaultEngine(kRate)) {}
-  void Set(int index, double value) override { engine_->ParamChanged(index, value); }
-  void Midi(uint8_t status, uint8_t data1, uint8_t data2) override {
-    engine_->QueueMidiMessage({0, status, data1, data2});
-  }
-  void Render(int frames, std::vector<double>& out) override {
-    const Stereo block = RenderStereo(*engine_, frames);
-    out.insert(out.end(), block.left.begin(), block.left.end());
-    out.insert(out.end(), block.right.begin(), block.right.end());
-  }
-
- private:
-  std::unique_ptr<Engine> engine_;
-};
-
-std::vector<double> Perform(const testing::ParamScenario& scenario, bool changed) {
-  // The shared random sequences start over, so that only the parameter differs.
-  Lfo::SeedRandom(1);
-  MonoSection::SeedNoise(1);
-  EnginePerformer performer;
-  return testing::Perform(performer, scenario, changed, kRate);
-}
-
-// Each parameter in [first, last] changes the sound of its performance.
-void ExpectEveryParameterHeard(int first, int last) {
-  int covered = 0;
-  for (const testing::ParamScenario& scenario : testing::ParamScenarios()) {
-    if (scenario.index < first || scenario.index > last) continue;
-    ++covered;
-    const std::vector<double> base = Perform(scenario, false);
-    EXPECT_GT(testing::RelativeDifference(base, Perform(scenario, true)), 0.02)
-        << ParamLongName(scenario.index);
-    // The same performance again is the same sound: the measure sees only the parameter.
-    EXPECT_LT(testing::RelativeDifference(base, Perform(scenario, false)), 1e-9)
-        << ParamLongName(scenario.index);
-  }
-  EXPECT_EQ(covered, last - first + 1) << "a parameter without a performance";
-}
-
-TEST(ParameterTest, EveryKeyboardAndPolyParameterIsHeard) {
-  ExpectEveryParameterHeard(kMainVolume, kPolyVolume);
-}
-
-TEST(ParameterTest, EveryResonatorAndPolyEnvelopeParameterIsHeard) {
-  ExpectEveryParameterHeard(kResonators, kGlobalEnvRelease);
-}
-
-TEST(ParameterTest, EveryMonoAndEffectParameterIsHeard) {
-  ExpectEveryParameterHeard(kVcoPortamento, kEnsembleModAmount3);
 }
 
 }  // namespace
