@@ -6,6 +6,7 @@
 
 namespace vantor {
 
+// A four-character code as an int32 whose most significant byte is the first character.
 constexpr int32_t FxMagic(const char (&c)[5]) {
   return static_cast<int32_t>((static_cast<uint32_t>(static_cast<uint8_t>(c[0])) << 24) |
                               (static_cast<uint32_t>(static_cast<uint8_t>(c[1])) << 16) |

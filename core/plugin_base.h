@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/fx_format.h"
 #include "core/plugin_param.h"
 #include "core/preset_slot.h"
 #include "core/state_chunk.h"
@@ -42,13 +43,6 @@ struct TransportInfo {
   bool cycle_active = false;
 };
 
-static constexpr int32_t FourCharCode(const char (&c)[5]) {
-  return static_cast<int32_t>((static_cast<uint32_t>(static_cast<uint8_t>(c[0])) << 24) |
-                              (static_cast<uint32_t>(static_cast<uint8_t>(c[1])) << 16) |
-                              (static_cast<uint32_t>(static_cast<uint8_t>(c[2])) << 8) |
-                              static_cast<uint32_t>(static_cast<uint8_t>(c[3])));
-}
-
 // Everything a failed load must give back: the program slots, the current program and the
 // parameter values.
 struct ProgramsSnapshot {
@@ -62,7 +56,7 @@ class PluginBase {
   static constexpr int kNumParams = 110;
   static constexpr int kNumPrograms = 64;
   static constexpr int kNameSize = 128;
-  static constexpr int32_t kUniqueId = FourCharCode("VNQ8");
+  static constexpr int32_t kUniqueId = FxMagic("VNQ8");
   static constexpr int32_t kVendorVersion = 0x10301;
   static constexpr int32_t kChunkMagic = 0x70666674;  // "tffp" when stored little-endian
   static constexpr int32_t kChunkVersion = 0x00010000;

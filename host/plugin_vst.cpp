@@ -455,14 +455,25 @@ void PluginVst::UpdateChannelCounts() {
 
 // ---- audio ----
 
-void PluginVst::ProcessFloat(float** inputs, float** outputs, int32_t frames, bool accumulate) {
-  std::lock_guard lock(mutex_);
+// A host block longer than the announced size is rendered in pieces of that size, so the
+// scratch buffers are never overrun and nothing is allocated here. For each piece of n frames
+// from `done` on, `connect` fills the engine's pointer arrays and `deliver` hands the result on.
+template <typename Connect, typename Deliver>
+void PluginVst::RenderInPieces(int32_t frames, Connect&& connect, Deliver&& deliver) {
   CallHost(audioMasterWantMidi);
-  // A host block longer than the announced size is rendered in pieces of that size, so the
-  // scratch buffers are never overrun and nothing is allocated here.
   const int piece = std::max(block_size_, 1);
   for (int done = 0; done < frames; done += piece) {
     const int n = std::min(piece, frames - done);
+    connect(done, n);
+    RenderBlock(engine_inputs_.empty() ? nullptr : engine_inputs_.data(), engine_outputs_.data(),
+                n);
+    deliver(done, n);
+  }
+}
+
+void PluginVst::ProcessFloat(float** inputs, float** outputs, int32_t frames, bool accumulate) {
+  std::lock_guard lock(mutex_);
+  auto connect = [&](int done, int n) {
     size_t next = 0;
     for (size_t i = 0; i < input_pins_.size(); ++i) {
       Pin& pin = input_pins_[i];
@@ -475,9 +486,9 @@ void PluginVst::ProcessFloat(float** inputs, float** outputs, int32_t frames, bo
     }
     for (size_t i = 0; i < output_pins_.size(); ++i)
       engine_outputs_[i] = output_pins_[i].buffer.data();
-    RenderBlock(engine_inputs_.empty() ? nullptr : engine_inputs_.data(), engine_outputs_.data(),
-                n);
-    next = 0;
+  };
+  auto deliver = [&](int done, int n) {
+    size_t next = 0;
     for (Pin& pin : output_pins_) {
       if (!pin.connected) continue;
       float* target = outputs ? outputs[next++] : nullptr;
@@ -492,17 +503,15 @@ void PluginVst::ProcessFloat(float** inputs, float** outputs, int32_t frames, bo
           target[s] = static_cast<float>(source[s]);
       }
     }
-  }
+  };
+  RenderInPieces(frames, connect, deliver);
 }
 
 void PluginVst::ProcessDouble(double** inputs, double** outputs, int32_t frames) {
   std::lock_guard lock(mutex_);
-  CallHost(audioMasterWantMidi);
   // The engine works in the host's buffers; only disconnected channels (and missing host
-  // pointers) use scratch buffers, which limits a piece to the block size.
-  const int piece = std::max(block_size_, 1);
-  for (int done = 0; done < frames; done += piece) {
-    const int n = std::min(piece, frames - done);
+  // pointers) use scratch buffers, so nothing is copied.
+  auto connect = [&](int done, int /*n*/) {
     size_t next = 0;
     for (size_t i = 0; i < input_pins_.size(); ++i) {
       double* host = input_pins_[i].connected && inputs ? inputs[next++] : nullptr;
@@ -513,9 +522,8 @@ void PluginVst::ProcessDouble(double** inputs, double** outputs, int32_t frames)
       double* host = output_pins_[i].connected && outputs ? outputs[next++] : nullptr;
       engine_outputs_[i] = host ? host + done : output_pins_[i].buffer.data();
     }
-    RenderBlock(engine_inputs_.empty() ? nullptr : engine_inputs_.data(), engine_outputs_.data(),
-                n);
-  }
+  };
+  RenderInPieces(frames, connect, [](int, int) {});
 }
 
 // ---- MIDI ----

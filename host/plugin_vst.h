@@ -75,6 +75,8 @@ class PluginVst : public PluginBase {
   intptr_t CanDo(const char* query) const;
   void ProcessEvents(const vst::VstEvents* events);
   void UpdateChannelCounts();
+  template <typename Connect, typename Deliver>
+  void RenderInPieces(int32_t frames, Connect&& connect, Deliver&& deliver);
   const vst::VstTimeInfo* GetTimeInfo(int32_t filter);
 
   vst::AudioMasterCallback host_ = nullptr;

@@ -20,17 +20,6 @@ class HostRequestsTest : public ::testing::Test {
   Vantor plugin{HostCallback};
 };
 
-VstMidiEvent Midi(int delta, uint8_t status, uint8_t data1, uint8_t data2) {
-  VstMidiEvent e{};
-  e.type = kVstMidiType;
-  e.byteSize = sizeof e;
-  e.deltaFrames = delta;
-  e.midiData[0] = static_cast<char>(status);
-  e.midiData[1] = static_cast<char>(data1);
-  e.midiData[2] = static_cast<char>(data2);
-  return e;
-}
-
 TEST_F(HostRequestsTest, MidiThroughNullEntriesKeepsOrderAndOffsets) {
   plugin.set_midi_thru(true);
   VstMidiEvent first = Midi(3, 0x90, 60, 100);

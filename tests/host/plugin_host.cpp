@@ -59,6 +59,17 @@ intptr_t HostCallback(vst::AEffect* /*effect*/, int32_t opcode, int32_t index, i
   }
 }
 
+vst::VstMidiEvent Midi(int delta, uint8_t status, uint8_t data1, uint8_t data2) {
+  vst::VstMidiEvent e{};
+  e.type = vst::kVstMidiType;
+  e.byteSize = sizeof e;
+  e.deltaFrames = delta;
+  e.midiData[0] = static_cast<char>(status);
+  e.midiData[1] = static_cast<char>(data1);
+  e.midiData[2] = static_cast<char>(data2);
+  return e;
+}
+
 void* PluginLibrary() {
   static void* handle = [] {
     void* h = dlopen(VANTOR_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);

@@ -48,6 +48,9 @@ class ScopedHost {
   HostState* previous_;
 };
 
+// A MIDI event as hosts send it.
+vst::VstMidiEvent Midi(int delta, uint8_t status, uint8_t data1, uint8_t data2);
+
 // The plug-in library, opened once per test process.
 void* PluginLibrary();
 using EntryPoint = vst::AEffect* (*)(vst::AudioMasterCallback);

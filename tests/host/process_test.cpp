@@ -16,17 +16,6 @@ using namespace vst;
 
 constexpr int kFrames = 512;
 
-VstMidiEvent Midi(int delta, uint8_t status, uint8_t data1, uint8_t data2) {
-  VstMidiEvent e{};
-  e.type = kVstMidiType;
-  e.byteSize = sizeof e;
-  e.deltaFrames = delta;
-  e.midiData[0] = static_cast<char>(status);
-  e.midiData[1] = static_cast<char>(data1);
-  e.midiData[2] = static_cast<char>(data2);
-  return e;
-}
-
 // A VstEvents list of any length.
 struct EventList {
   explicit EventList(std::vector<VstEvent*> events)
