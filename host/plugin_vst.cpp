@@ -123,10 +123,7 @@ PluginVst::PluginVst(AudioMasterCallback host) : host_(host) {
   ChangeBlockSize(1024);
 }
 
-PluginVst::~PluginVst() {
-  // A host that calls after effClose finds no object behind the record.
-  effect_.object = nullptr;
-}
+PluginVst::~PluginVst() = default;
 
 PluginVst* PluginVst::FromEffect(AEffect* effect) {
   return effect ? static_cast<PluginVst*>(effect->object) : nullptr;
