@@ -305,7 +305,10 @@ intptr_t PluginVst::SetChunk(int32_t index, intptr_t size, const void* data) {
   const bool vendor_quirk = ChunkVendorCheck();
   const bool is_bank = index == 0 && !vendor_quirk;
   StateChunk& chunk = is_bank ? bank_chunk_ : state_chunk_;
-  chunk.Assign(data, static_cast<size_t>(size));
+  // Hosts may hand back the very bytes effGetChunk gave them, which live in `chunk` itself.
+  StateChunk incoming;
+  incoming.Assign(data, static_cast<size_t>(size));
+  chunk = std::move(incoming);
 
   // Whatever cannot be read must not cost the user a program: read, and put everything back
   // when the chunk turns out to be unusable.

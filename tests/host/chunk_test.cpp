@@ -187,6 +187,20 @@ TEST_F(ChunkTest, BankChunkRoundTripsByteIdentically) {
   EXPECT_FLOAT_EQ(other.Get(kMainVolume), 0.6f);
 }
 
+TEST_F(ChunkTest, HostMayHandBackThePointerItWasGiven) {
+  plugin.Dispatch(effSetProgramName, 0, 0, const_cast<char*>("Kept"));
+  ASSERT_EQ(plugin.SetChunk(kBank, plugin.GetChunk(kBank)), 1);  // every state names "Kept" now
+  for (int index : {kBank, kProgram}) {
+    void* data = nullptr;
+    const intptr_t size = plugin.Dispatch(effGetChunk, index, 0, &data);
+    ASSERT_GT(size, 0);
+    const Bytes before(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
+    EXPECT_EQ(plugin.Dispatch(effSetChunk, index, size, data), 1) << index;
+    EXPECT_EQ(plugin.ProgramName(0), "Kept");
+    EXPECT_EQ(plugin.GetChunk(index), before) << index;
+  }
+}
+
 TEST_F(ChunkTest, RawParameterListLoadsAllValuesClamped) {
   Bytes raw;
   for (int i = 0; i < 110; ++i)
