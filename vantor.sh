@@ -11,6 +11,8 @@ BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config ccache libsndfile1-
 TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev)
 # Seconds each fuzz target runs in `./vantor.sh test`.
 FUZZ_SECONDS=${FUZZ_SECONDS:-20}
+# Test binaries that are also built alone, and run, under ThreadSanitizer.
+TSAN_TESTS=(editor_thread_tests)
 
 need_packages() {
   local missing=()
@@ -80,8 +82,15 @@ cmd_test() {
   configure_build build-asan -DCMAKE_BUILD_TYPE=Debug -DVANTOR_SANITIZE=ON -DVANTOR_BENCH=OFF
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     run_ctest build-asan
+  echo "== ThreadSanitizer build of the thread tests =="
+  cmake -S "$ROOT" -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOR_TSAN=ON \
+    -DVANTOR_BENCH=OFF >/dev/null
+  cmake --build build-tsan -j "$JOBS" --target "${TSAN_TESTS[@]}"
+  for name in "${TSAN_TESTS[@]}"; do
+    TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 "$(find build-tsan/tests -type f -name "$name")"
+  done
   run_fuzzers
-  echo "All tests passed in both builds, and the fuzzers found nothing."
+  echo "All tests passed in every build, and the fuzzers found nothing."
 }
 
 case "${1:-}" in

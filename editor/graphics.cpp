@@ -1,16 +1,510 @@
-// Graphics: the platform-independent part of the editor object.
+// Graphics: control list, drawing, input dispatch and parameter binding.
 #include "editor/graphics.h"
 
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <utility>
+
+#include "core/plugin_base.h"
+#include "editor/editor_caches.h"
+#include "editor/raster/raster_blit.h"
+#include "editor/raster/raster_font.h"
+#include "editor/raster/raster_png.h"
+
 namespace vantor {
+namespace {
+
+int RasterModeFor(const BlendMode& blend) {
+  switch (blend.method) {
+    case kBlendCopy:
+      return kRasterCopy;
+    case kBlendAdd:
+      return kRasterAdd | kRasterUseSourceAlpha;
+    case kBlendDodge:
+      return kRasterDodge | kRasterUseSourceAlpha;
+    default:
+      return kRasterCopy | kRasterUseSourceAlpha;
+  }
+}
+
+RasterRect ToRaster(const Rect& r) {
+  return {r.left, r.top, r.right, r.bottom};
+}
+
+// Said once per process: a missing font would otherwise be reported on every frame.
+void ReportFontFailure(const std::string& error) {
+  static std::once_flag once;
+  std::call_once(once, [&] { fprintf(stderr, "Vantor: %s\n", error.c_str()); });
+}
+
+}  // namespace
+
+TextStyle::TextStyle(const char* face_name, int32_t pixel_size, Color text_colour,
+                     int32_t alignment, int32_t kind)
+    : size(pixel_size), colour(text_colour), style(kind), align(alignment) {
+  CopyString(face, face_name, sizeof face);
+}
+
+bool PopupMenuItem::IsChoosable() const {
+  return !submenu && !(flags & (kItemDisabled | kItemTitle | kItemSeparator));
+}
+
+PopupMenuItem* PopupMenu::InsertItem(std::string text, int32_t flags, int32_t position) {
+  auto item = std::make_unique<PopupMenuItem>();
+  item->text = std::move(text);
+  item->flags = flags;
+  if (position == -1 || position > NumItems()) position = NumItems();
+  if (position < 0) position = 0;
+  return items_.insert(items_.begin() + position, std::move(item))->get();
+}
+
+PopupMenuItem* PopupMenu::AddSubmenu(std::string text, std::unique_ptr<PopupMenu> submenu) {
+  PopupMenuItem* item = InsertItem(std::move(text));
+  item->submenu = std::move(submenu);
+  return item;
+}
+
+PopupMenuItem* PopupMenu::Item(int32_t index) {
+  return index >= 0 && index < NumItems() ? items_[static_cast<size_t>(index)].get() : nullptr;
+}
+
+const PopupMenuItem* PopupMenu::Item(int32_t index) const {
+  return index >= 0 && index < NumItems() ? items_[static_cast<size_t>(index)].get() : nullptr;
+}
 
 Graphics::Graphics(PluginBase* plugin) : plugin_(plugin) {}
 
 Graphics::~Graphics() = default;
 
-// No control is bound to a parameter yet: the control list arrives with the control framework.
-void Graphics::SetControlsFromParameter(int /*index*/, double /*value*/, bool /*normalised*/) {}
+// ---- Controls
 
-// The drawing bitmap arrives with the raster library; until then there is nothing to prepare.
-void Graphics::PrepareDrawing() {}
+int Graphics::AddControl(std::unique_ptr<Control> control) {
+  if (!control) return -1;
+  control->set_graphics(this);
+  // The parameter path walks the list under the plug-in object's lock.
+  std::unique_lock<std::recursive_mutex> lock;
+  if (plugin_) lock = std::unique_lock(plugin_->mutex());
+  controls_.push_back(std::move(control));
+  return NumControls() - 1;
+}
+
+void Graphics::RemoveAllControls() {
+  EndGesture();
+  mouse_capture_ = mouse_over_ = -1;
+  last_x_ = last_y_ = -1;
+  key_catcher_ = nullptr;
+  std::vector<std::unique_ptr<Control>> old;  // deleted after the lock is released
+  std::unique_lock<std::recursive_mutex> lock;
+  if (plugin_) lock = std::unique_lock(plugin_->mutex());
+  old.swap(controls_);
+}
+
+Control* Graphics::GetControl(int index) const {
+  return index >= 0 && index < NumControls() ? controls_[static_cast<size_t>(index)].get()
+                                             : nullptr;
+}
+
+void Graphics::SetAllControlsDirty() {
+  for (auto& control : controls_)
+    control->MarkDirty(false);
+}
+
+// ---- Parameter binding
+
+void Graphics::SetControlsFromParameter(int index, double value, bool normalised) {
+  if (index < 0) return;
+  std::unique_lock<std::recursive_mutex> lock;
+  if (plugin_) lock = std::unique_lock(plugin_->mutex());
+  if (!normalised) {
+    const PluginParam* param = plugin_ ? plugin_->Param(index) : nullptr;
+    if (!param) return;
+    value = param->ToNormalized(value);
+  }
+  for (auto& control : controls_) {
+    if (control->param_index() == index) control->SetValueFromPlugin(value);
+    for (int aux = 0; aux < control->NumAuxParams(); ++aux) {
+      if (control->AuxParamIndex(aux) == index) {
+        control->SetAuxValueFromPlugin(aux, value);
+        break;
+      }
+    }
+  }
+}
+
+void Graphics::PrepareDrawing() {
+  if (!drawing_bitmap_) drawing_bitmap_ = std::make_unique<RasterSysBitmap>();
+  drawing_bitmap_->Resize(width_, height_);
+}
+
+void Graphics::Resize(int width, int height) {
+  width_ = width;
+  height_ = height;
+  RemoveAllControls();
+  drawing_bitmap_ = std::make_unique<RasterSysBitmap>(width, height);
+  if (plugin_) plugin_->EditorResized(width, height);
+}
+
+// ---- Bitmaps
+
+BitmapRef Graphics::LoadBitmapResource(int id, const char* name, int frames) {
+  BitmapStore& store = BitmapStore::Instance();
+  RasterBitmap* bitmap = store.Find(id);
+  if (!bitmap) bitmap = store.Add(id, LoadPlatformBitmap(id, name));
+  BitmapRef ref;
+  ref.bitmap = bitmap;
+  ref.width = bitmap ? bitmap->Width() : 0;
+  ref.height = bitmap ? bitmap->Height() : 0;
+  ref.frames = std::max(frames, 1);
+  return ref;
+}
+
+BitmapRef Graphics::LoadBitmapFile(const char* path, int frames) {
+  BitmapRef ref;
+  ref.frames = std::max(frames, 1);
+  std::unique_ptr<RasterMemBitmap> image = LoadPngFile(path);
+  if (!image || image->IsEmpty()) return ref;
+  ref.width = image->Width();
+  ref.height = image->Height();
+  ref.bitmap = BitmapStore::Instance().Add(BitmapStore::kFileBitmapId, std::move(image));
+  return ref;
+}
+
+std::unique_ptr<RasterBitmap> Graphics::DecodePngResource(const char* name, const uint8_t* bytes,
+                                                          size_t length) {
+  const char* dot = name ? strrchr(name, '.') : nullptr;
+  if (!dot || strlen(dot) != 4) return nullptr;
+  for (int i = 0; i < 3; ++i)
+    if (std::tolower(static_cast<unsigned char>(dot[1 + i])) != "png"[i]) return nullptr;
+  return LoadPngMemory(bytes, length);
+}
+
+// ---- Drawing
+
+void Graphics::DrawBitmap(const BitmapRef& bitmap, const Rect& dest, int src_x, int src_y,
+                          const BlendMode* blend) {
+  if (!bitmap.bitmap || !drawing_bitmap_) return;
+  const Rect clipped = dest.Intersect(draw_area_);
+  if (clipped.IsEmpty()) return;
+  const BlendMode mode = blend ? *blend : BlendMode{};
+  // The source origin moves by as much as the destination was cut.
+  const RasterRect source{src_x + clipped.left - dest.left, src_y + clipped.top - dest.top,
+                          src_x + clipped.right - dest.left, src_y + clipped.bottom - dest.top};
+  Blit(drawing_bitmap_.get(), bitmap.bitmap, clipped.left, clipped.top, &source, mode.weight,
+       RasterModeFor(mode));
+}
+
+void Graphics::DrawBitmapFrame(const BitmapRef& bitmap, const Rect& dest, int frame,
+                               const BlendMode* blend) {
+  int x = 0;
+  int y = 0;
+  const int n = bitmap.frames;
+  if (n >= 2 && frame >= 2) {
+    if (bitmap.side_by_side) {
+      x = static_cast<int>(std::trunc(static_cast<double>(bitmap.width) * (frame - 1) / n + 0.5));
+    } else {
+      y = static_cast<int>(std::trunc(static_cast<double>(bitmap.height) * (frame - 1) / n + 0.5));
+    }
+  }
+  DrawBitmap(bitmap, dest, x, y, blend);
+}
+
+namespace {
+
+// The style's font: its cached one, one of the process-wide cache, or a new one; null when no
+// font can be made.
+RasterCachedFont* FontFor(TextStyle& style) {
+  if (style.cached_font) return style.cached_font;
+  FontCache& cache = FontCache::Instance();
+  RasterCachedFont* font = cache.Find(style.size, style.orientation, style.style, style.face);
+  if (!font) {
+    RasterFontSpec spec;
+    spec.face = style.face;
+    spec.size = style.size;
+    spec.bold = style.style == kStyleBold;
+    spec.italic = style.style == kStyleItalic;
+    spec.orientation = style.orientation;
+    spec.antialiased = style.quality != kQualityNonAntialiased;
+    std::string error;
+    std::unique_ptr<RasterFontFace> face = RasterFontFace::Create(spec, &error);
+    if (!face) {
+      ReportFontFailure(error);
+      return nullptr;
+    }
+    font = cache.Add(style.size, style.orientation, style.style, style.face,
+                     std::make_unique<RasterCachedFont>(face.release(),
+                                                        kRasterFontOwnsHandle | kRasterFontNative));
+  }
+  style.cached_font = font;
+  return font;
+}
+
+int TextFlags(int align) {
+  if (align == kAlignCenter) return kRasterTextCenter;
+  if (align == kAlignRight) return kRasterTextRight;
+  return kRasterTextLeft;
+}
+
+}  // namespace
+
+bool Graphics::DrawText(TextStyle& style, const char* text, const Rect& rect) {
+  if (!text || !text[0] || !drawing_bitmap_) return false;
+  RasterCachedFont* font = FontFor(style);
+  if (!font) return false;
+  const Color& c = style.colour;
+  const std::unique_lock lock = font->Lock();  // the font may be shared with other editors
+  font->SetTextColor(c.Pixel());
+  font->SetCombineMode(c.a == 255 ? kRasterCopy : kRasterCopy | kRasterUseSourceAlpha, 1.0f);
+  // Unclipped by its rectangle, but kept within the area being redrawn, so that nothing is left
+  // in the drawing bitmap that a later redraw of that area would not repaint.
+  RasterRect area = ToRaster(draw_area_);
+  font->set_clip(&area);
+  RasterRect r = ToRaster(rect);
+  font->DrawText(drawing_bitmap_.get(), text, -1, &r, TextFlags(style.align) | kRasterTextNoClip);
+  font->set_clip(nullptr);
+  return true;
+}
+
+bool Graphics::MeasureText(TextStyle& style, const char* text, Rect& rect) {
+  RasterCachedFont* font = FontFor(style);
+  if (!font || !text) return false;
+  RasterRect r{0, 0, 0, 0};
+  {
+    const std::unique_lock lock = font->Lock();
+    font->DrawText(nullptr, text, -1, &r, kRasterTextCalcRect);
+  }
+  const int w = r.right;
+  const int h = r.bottom;
+  if (style.align == kAlignCenter) {
+    rect.left = (rect.left + rect.right) / 2 - w / 2;
+    rect.right = rect.left + w;
+  } else if (style.align == kAlignRight) {
+    rect.left = rect.right - w;
+  } else {
+    rect.right = rect.left + w;
+  }
+  rect.bottom = rect.top + h;
+  return true;
+}
+
+// ---- Input
+
+int Graphics::HitControl(int x, int y, bool mouse_over) const {
+  for (int i = NumControls() - 1; i >= 0; --i) {
+    const Control& c = *controls_[static_cast<size_t>(i)];
+    if (c.hidden()) continue;
+    if (c.grayed() && !(mouse_over && c.mouse_over_when_grayed())) continue;
+    if (c.HitTest(x, y)) return i;
+  }
+  return -1;
+}
+
+int Graphics::Target(int x, int y) const {
+  return mouse_capture_ >= 0 ? mouse_capture_ : HitControl(x, y, false);
+}
+
+void Graphics::BeginGesture(Control* control) {
+  EndGesture();
+  if (!control->IsBound()) return;
+  gesture_param_ = control->param_index();
+  plugin_->BeginParamEdit(gesture_param_);
+}
+
+void Graphics::EndGesture() {
+  if (gesture_param_ < 0) return;
+  const int index = std::exchange(gesture_param_, -1);
+  if (plugin_) plugin_->EndParamEdit(index);
+}
+
+void Graphics::ResetMouseCapture() {
+  mouse_capture_ = -1;
+  last_x_ = last_y_ = -1;
+}
+
+void Graphics::HandleMouseDown(int x, int y, const MouseMods& mods) {
+  ResetMouseCapture();
+  // A gesture whose release never arrived (a menu took it) ends before the next begins.
+  EndGesture();
+  const int hit = HitControl(x, y, false);
+  if (hit < 0) return;
+  mouse_capture_ = hit;
+  last_x_ = x;
+  last_y_ = y;
+  Control* control = GetControl(hit);
+  BeginGesture(control);
+  control->MouseDown(x, y, mods);
+}
+
+void Graphics::HandleMouseDrag(int x, int y, const MouseMods& mods) {
+  Control* control = GetControl(mouse_capture_);
+  if (!control || (x == last_x_ && y == last_y_)) return;
+  const int dx = x - last_x_;
+  const int dy = y - last_y_;
+  last_x_ = x;
+  last_y_ = y;
+  control->MouseDrag(x, y, dx, dy, mods);
+}
+
+void Graphics::HandleMouseUp(int x, int y, const MouseMods& mods) {
+  const int target = Target(x, y);
+  mouse_capture_ = -1;
+  last_x_ = -1;
+  if (Control* control = GetControl(target)) control->MouseUp(x, y, mods);
+  // Only a gesture that began is ended, so a release without a press tells the host nothing.
+  EndGesture();
+}
+
+bool Graphics::HandleDoubleClick(int x, int y, const MouseMods& mods) {
+  ResetMouseCapture();
+  EndGesture();
+  const int hit = HitControl(x, y, false);
+  Control* control = GetControl(hit);
+  if (!control) return false;
+  if (!control->double_click_as_press()) {
+    // A change of its own, bracketed for the host like any other.
+    BeginGesture(control);
+    control->MouseDoubleClick(x, y, mods);
+    EndGesture();
+    return false;
+  }
+  mouse_capture_ = hit;
+  last_x_ = x;
+  last_y_ = y;
+  BeginGesture(control);
+  control->MouseDown(x, y, mods);
+  return true;
+}
+
+void Graphics::HandleMouseWheel(int x, int y, const MouseMods& mods, int d) {
+  Control* control = GetControl(Target(x, y));
+  if (!control) return;
+  // Each wheel step is a gesture of its own unless a drag is already one.
+  const bool own_gesture = gesture_param_ < 0;
+  if (own_gesture) BeginGesture(control);
+  control->MouseWheel(x, y, mods, d);
+  if (own_gesture) EndGesture();
+}
+
+bool Graphics::HandleMouseOver(int x, int y, const MouseMods& mods) {
+  if (!handle_mouse_over_) return false;
+  const int target = mouse_capture_ >= 0 ? mouse_capture_ : HitControl(x, y, true);
+  Control* control = GetControl(target);
+  if (!control) return true;
+  last_x_ = x;
+  last_y_ = y;
+  control->MouseOver(x, y, mods);
+  if (mouse_over_ >= 0 && mouse_over_ != target) {
+    if (Control* previous = GetControl(mouse_over_)) previous->MouseOut();
+  }
+  mouse_over_ = target;
+  return true;
+}
+
+void Graphics::HandleMouseOut() {
+  for (auto& control : controls_)
+    control->MouseOut();
+  mouse_over_ = -1;
+}
+
+bool Graphics::HandleKeyDown(int x, int y, int key) {
+  const int target = Target(x, y);
+  if (target <= 0) return key_catcher_ ? key_catcher_->KeyDown(x, y, key) : false;
+  return GetControl(target)->KeyDown(x, y, key);
+}
+
+// ---- Timer and redraw
+
+bool Graphics::CollectDirtyArea(Rect& area) {
+  area = {};
+  bool any = false;
+  for (auto& control : controls_) {
+    control->ApplyPluginChange();
+    if (control->IsDirty()) {
+      area = area.Union(control->rect());
+      any = true;
+    }
+  }
+  if (any) {
+    idle_count_ = 0;
+    return true;
+  }
+  if (++idle_count_ > kIdleTicks) {
+    idle_count_ = 0;
+    if (plugin_) plugin_->IdleTick();
+  }
+  return false;
+}
+
+void Graphics::RedrawArea(const Rect& area) {
+  if (!drawing_bitmap_) return;
+  draw_area_ = area.Intersect({0, 0, drawing_bitmap_->Width(), drawing_bitmap_->Height()});
+  for (auto& control : controls_) {
+    if (!control->hidden() && control->rect().Intersects(draw_area_)) control->Draw(*this);
+  }
+  for (auto& control : controls_)
+    control->MarkClean();
+  draw_area_ = {};
+  PresentArea(area);
+}
+
+// ---- Text entry
+
+std::string Graphics::FormatForEntry(const PluginParam& param) {
+  char text[64];
+  param.GetDisplayText(param.value(), false, text, sizeof text, false);
+  return text;
+}
+
+void Graphics::CommitTextEntry(Control* control, PluginParam* param, const std::string& entered) {
+  if (!control) return;
+  const std::string text = entered.substr(0, kMaxEnteredText);
+  if (!param) {
+    control->TakeEnteredText(text);
+    return;
+  }
+  double v = 0.0;
+  if (param->kind() == ParamKind::Enumerated) {
+    for (const ParamDisplayText& entry : param->display_texts()) {
+      if (text == entry.text) {
+        v = entry.value;
+        break;
+      }
+    }
+  } else {
+    v = strtod(text.c_str(), nullptr);  // 0 when there is no number
+    if (!std::isfinite(v)) v = 0.0;
+    if (param->negate_display()) v = -v;
+  }
+  BeginGesture(control);
+  control->SetValueFromUser(param->ToNormalized(v));
+  EndGesture();
+}
+
+// ---- Platform slots with shared behaviour
+
+bool Graphics::OpenUrl(const char* url, const char* caption, const char* confirmation,
+                       const char* error) {
+  if (!url || !url[0]) return false;
+  if (confirmation && confirmation[0] &&
+      ShowMessageBox(confirmation, caption, MessageBoxType::YesNo) != MessageBoxButton::Yes)
+    return false;
+  if (LaunchUrl(url)) return true;
+  if (error && error[0]) ShowMessageBox(error, caption, MessageBoxType::Ok);
+  return false;
+}
+
+void Graphics::HideCursor() {
+  if (cursor_hidden_) return;
+  cursor_hidden_ = true;
+  cursor_x_ = last_x_;
+  cursor_y_ = last_y_;
+}
+
+void Graphics::ShowCursor() {
+  cursor_hidden_ = false;
+}
 
 }  // namespace vantor

@@ -1,14 +1,21 @@
-// Graphics: the editor object of one plug-in instance and the platform slots it leaves open.
+// Graphics: the editor object of one plug-in instance: its controls, drawing, input dispatch,
+// parameter binding, and the platform slots a window implementation fills in.
 #pragma once
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/plugin_editor.h"
+#include "editor/control.h"
+#include "editor/editor_types.h"
+#include "editor/raster/raster_bitmap.h"
 
 namespace vantor {
 
 class PluginBase;
+class PluginParam;
+class RasterCachedFont;
 
 // Kinds of message box; the numbers are those of the Windows message box styles.
 enum class MessageBoxType : int { Ok = 0, YesNo = 4 };
@@ -22,6 +29,11 @@ class Graphics : public PluginEditor {
  public:
   static constexpr int kDefaultWidth = 924;
   static constexpr int kDefaultHeight = 456;
+  static constexpr int kFramesPerSecond = 25;
+  // Quiet timer ticks after which the plug-in object gets an IdleTick.
+  static constexpr int kIdleTicks = 20;
+  // Characters an in-place text entry delivers at most.
+  static constexpr size_t kMaxEnteredText = 31;
 
   // `plugin` is the plug-in object whose parameters the editor shows; not owned, may be null.
   explicit Graphics(PluginBase* plugin);
@@ -29,29 +41,155 @@ class Graphics : public PluginEditor {
   Graphics(const Graphics&) = delete;
   Graphics& operator=(const Graphics&) = delete;
 
-  // PluginEditor
+  // PluginEditor. SetControlsFromParameter may run on any thread and never allocates.
   void SetControlsFromParameter(int index, double value, bool normalised) override;
   void PrepareDrawing() override;
   int Width() const override { return width_; }
   int Height() const override { return height_; }
 
-  // Platform slots.
+  // Virtual operations in slot order; the platform slots are pure.
+  virtual void PresentArea(const Rect& area) = 0;
+  // Sets `rect` to the text's size, placed as the style's alignment says; false without a font.
+  virtual bool MeasureText(TextStyle& style, const char* text, Rect& rect);
+  virtual void EndTextEntry() = 0;
+  // Stores the size, releases the mouse, deletes every control, makes a new drawing bitmap and
+  // tells the plug-in object.
+  virtual void Resize(int width, int height);
   virtual bool IsWindowOpen() const = 0;
+  virtual const char* ApiName() const { return ""; }
   // Shows `text` under `caption` and waits for the user; returns the button pressed.
   virtual MessageBoxButton ShowMessageBox(const char* text, const char* caption,
                                           MessageBoxType type) = 0;
+  // Returns the (sub)menu whose item was chosen, with its chosen index set, or null. Resets
+  // the mouse capture first.
+  virtual PopupMenu* ShowPopupMenu(PopupMenu& menu, const Rect& rect) = 0;
+  // Opens an in-place text entry for `control` over `rect`; `param` null for free text. Does
+  // nothing for a null control or while an entry is open. Ends through CommitTextEntry.
+  virtual void BeginTextEntry(Control* control, const TextStyle& style, const Rect& rect,
+                              const char* text, PluginParam* param) = 0;
+  virtual void HostFolder(std::string& out) = 0;
+  virtual void PluginFolder(std::string& out) = 0;
+  virtual void DesktopFolder(std::string& out) = 0;
+  virtual void AppDataFolder(std::string& out, bool all_users) = 0;
+  virtual void UserAppDataFolder(std::string& out) = 0;
   // File prompt. `file` brings the proposed name and returns the chosen full path (empty on
   // cancel); `folder` brings the start folder and returns the chosen file's folder;
   // `extensions` is a blank-separated list ("fxp", "fxb") whose first word is the default.
   virtual void ChooseFile(std::string& file, FileAction action, std::string& folder,
                           const char* extensions) = 0;
+  // Replaces red, green and blue on OK (alpha untouched); false on cancel.
+  virtual bool ChooseColor(Color& colour, const char* prompt) = 0;
+  // Asks first when `confirmation` is given (Yes/No; anything but Yes declines), then opens the
+  // address; on failure shows `error` when given. Returns whether it was opened.
+  virtual bool OpenUrl(const char* url, const char* caption, const char* confirmation,
+                       const char* error);
+  // Returns the window (null on failure); marks every control dirty.
+  virtual void* OpenEditorWindow(void* parent) = 0;
+  virtual void CloseEditorWindow() = 0;
+  virtual void* NativeWindow() const = 0;
+  // UTF-8 text of the clipboard, true; or empty and false.
+  virtual bool ClipboardText(std::string& out) = 0;
+  virtual void HideCursor();
+  virtual void ShowCursor();
+  // The image with a resource identifier, decoded; null when there is none.
+  virtual std::unique_ptr<RasterBitmap> LoadPlatformBitmap(int id, const char* name) = 0;
+
+  // Controls. AddControl takes ownership and returns the index; index 0 is the background.
+  int AddControl(std::unique_ptr<Control> control);
+  template <typename T>
+  T* Add(std::unique_ptr<T> control) {
+    T* raw = control.get();
+    AddControl(std::move(control));
+    return raw;
+  }
+  void RemoveAllControls();
+  Control* GetControl(int index) const;
+  int NumControls() const { return static_cast<int>(controls_.size()); }
+  void SetAllControlsDirty();
+
+  // Bitmaps through the process-wide BitmapStore.
+  BitmapRef LoadBitmapResource(int id, const char* name, int frames);
+  // A PNG file of non-zero size, kept in the store under -1; a null bitmap when unusable.
+  BitmapRef LoadBitmapFile(const char* path, int frames);
+
+  // Drawing into the drawing bitmap, clipped to the area being redrawn.
+  void DrawBitmap(const BitmapRef& bitmap, const Rect& dest, int src_x, int src_y,
+                  const BlendMode* blend);
+  void DrawBitmapFrame(const BitmapRef& bitmap, const Rect& dest, int frame,
+                       const BlendMode* blend);
+  bool DrawText(TextStyle& style, const char* text, const Rect& rect);
+
+  // Input from the window, in client coordinates.
+  void HandleMouseDown(int x, int y, const MouseMods& mods);
+  void HandleMouseUp(int x, int y, const MouseMods& mods);
+  void HandleMouseDrag(int x, int y, const MouseMods& mods);
+  // Returns whether mouse-over handling is on (the window then asks for leave events).
+  bool HandleMouseOver(int x, int y, const MouseMods& mods);
+  void HandleMouseOut();
+  // Returns whether the window should capture the mouse.
+  bool HandleDoubleClick(int x, int y, const MouseMods& mods);
+  void HandleMouseWheel(int x, int y, const MouseMods& mods, int d);
+  bool HandleKeyDown(int x, int y, int key);
+  // Once per timer tick: applies values from the plug-in side and collects the dirty area.
+  bool CollectDirtyArea(Rect& area);
+  void RedrawArea(const Rect& area);
+  // Forgets the mouse capture and the last mouse position (before a menu takes the mouse).
+  void ResetMouseCapture();
+
+  // Ends an in-place text entry with the text typed (cut to kMaxEnteredText characters): with a
+  // parameter the text becomes its value, otherwise the control takes the text.
+  void CommitTextEntry(Control* control, PluginParam* param, const std::string& text);
+  // The value prompt's text for a parameter's current value.
+  static std::string FormatForEntry(const PluginParam& param);
 
   PluginBase* plugin() const { return plugin_; }
+  RasterBitmap* drawing_bitmap() const { return drawing_bitmap_.get(); }
+  int frames_per_second() const { return frames_per_second_; }
+  int mouse_capture() const { return mouse_capture_; }
+  int mouse_over() const { return mouse_over_; }
+  bool handle_mouse_over() const { return handle_mouse_over_; }
+  void set_handle_mouse_over(bool on) { handle_mouse_over_ = on; }
+  bool tooltips() const { return tooltips_; }
+  void set_tooltips(bool on) { tooltips_ = on; }
+  void set_key_catcher(Control* control) { key_catcher_ = control; }
+  bool cursor_hidden() const { return cursor_hidden_; }
 
  protected:
+  // Decodes PNG bytes of a resource whose name ends in ".png" (any case), as platform bitmap
+  // loaders do; null otherwise.
+  static std::unique_ptr<RasterBitmap> DecodePngResource(const char* name, const uint8_t* bytes,
+                                                         size_t length);
+  // Opens a web address; the platform part of OpenUrl.
+  virtual bool LaunchUrl(const char* url) = 0;
+
+  std::vector<std::unique_ptr<Control>> controls_;
   PluginBase* plugin_;
+  bool cursor_hidden_ = false;
+  int cursor_x_ = -1;
+  int cursor_y_ = -1;
+  std::unique_ptr<RasterSysBitmap> drawing_bitmap_;
   int width_ = kDefaultWidth;
   int height_ = kDefaultHeight;
+  int frames_per_second_ = kFramesPerSecond;
+  int mouse_capture_ = -1;
+  int mouse_over_ = -1;
+  int last_x_ = -1;
+  int last_y_ = -1;
+  bool handle_mouse_over_ = false;
+  bool tooltips_ = false;
+  Control* key_catcher_ = nullptr;
+
+ private:
+  // The control under a point: topmost first, skipping hidden and grayed ones (grayed ones
+  // pass the mouse-over search when they ask to); -1 for none.
+  int HitControl(int x, int y, bool mouse_over) const;
+  int Target(int x, int y) const;
+  void BeginGesture(Control* control);
+  void EndGesture();
+
+  int idle_count_ = 0;
+  int gesture_param_ = -1;  // parameter whose edit gesture the host was told of, -1 none
+  Rect draw_area_;          // the area being redrawn
 };
 
 // The editor object of this platform, created by the instrument shell for each plug-in object.

@@ -19,7 +19,9 @@ int RasterWeight(float weight);
 
 // Scales a weight by a source alpha as (alpha + 1) / 256; a fully transparent source weighs
 // nothing, where the plain formula would still blend it at 1/256.
-inline int RasterScaleByAlpha(int w, int alpha) { return alpha == 0 ? 0 : (w * (alpha + 1)) >> 8; }
+inline int RasterScaleByAlpha(int w, int alpha) {
+  return alpha == 0 ? 0 : (w * (alpha + 1)) >> 8;
+}
 
 // One destination pixel blended with a source pixel at effective weight w (1..256). The colour
 // channels follow the mode. With alpha_over (the source-alpha modes) the destination alpha

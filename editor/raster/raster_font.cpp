@@ -120,10 +120,19 @@ void RasterCachedFont::PutGlyph(RasterBitmap* bitmap, const Glyph& glyph, int x,
   }
 }
 
+RasterRect RasterCachedFont::Limit(RasterRect clip) const {
+  if (!extra_clip_) return clip;
+  clip.left = std::max(clip.left, extra_clip_->left);
+  clip.top = std::max(clip.top, extra_clip_->top);
+  clip.right = std::min(clip.right, extra_clip_->right);
+  clip.bottom = std::min(clip.bottom, extra_clip_->bottom);
+  return clip;
+}
+
 int RasterCachedFont::DrawGlyph(RasterBitmap* bitmap, char32_t code, int x, int y,
                                 const RasterRect& clip) {
   const Glyph& glyph = FindGlyph(code);
-  if (bitmap && !bitmap->IsEmpty()) PutGlyph(bitmap, glyph, x, y, clip, text_colour_);
+  if (bitmap && !bitmap->IsEmpty()) PutGlyph(bitmap, glyph, x, y, Limit(clip), text_colour_);
   return glyph.advance_x;
 }
 

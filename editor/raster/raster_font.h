@@ -79,6 +79,8 @@ class RasterCachedFont : public RasterFont {
   int DrawGlyph(RasterBitmap* bitmap, char32_t code, int x, int y, const RasterRect& clip) override;
 
   std::unique_lock<std::mutex> Lock() { return std::unique_lock(lock_); }
+  // Limits all drawing to this rectangle as well (null: no limit); the caller keeps it alive.
+  void set_clip(const RasterRect* clip) { extra_clip_ = clip; }
   int line_height() const { return line_height_; }
   // How many glyphs have been rasterised: each character costs one, however often drawn.
   int glyphs_rasterised() const { return glyphs_rasterised_; }
@@ -101,6 +103,7 @@ class RasterCachedFont : public RasterFont {
   void PutGlyph(RasterBitmap* bitmap, const Glyph& glyph, int x, int y, const RasterRect& clip,
                 RasterPixel colour);
   void ReleaseFace();
+  RasterRect Limit(RasterRect clip) const;
 
   RasterPixel text_colour_ = RasterMakePixel(255, 0, 0, 0);
   RasterPixel background_colour_ = RasterMakePixel(255, 255, 255, 255);
@@ -114,6 +117,7 @@ class RasterCachedFont : public RasterFont {
   std::vector<Glyph> other_glyphs_;  // sorted by code
   std::vector<uint8_t> pixel_heap_;
   RasterFontFace* face_ = nullptr;
+  const RasterRect* extra_clip_ = nullptr;
   int glyphs_rasterised_ = 0;
   std::mutex lock_;
 };

@@ -187,11 +187,14 @@ std::unique_ptr<RasterFontFace> RasterFontFace::Create(const RasterFontSpec& spe
     matrix.yy = static_cast<FT_Fixed>((s * shear + c) * 65536.0);
     FT_Set_Transform(impl.face, &matrix, nullptr);
   }
-  const FT_Size_Metrics& metrics = impl.face->size->metrics;
+  // The cell is exactly the requested size, split as the font's design splits it (hinted
+  // metrics round ascent and descent apart and can make it a pixel taller).
+  const double ascender = impl.face->ascender;
+  const double cell = ascender - impl.face->descender;
   font->spec_ = spec;
   font->file_path_ = file.path;
-  font->ascent_ = static_cast<int>((metrics.ascender + 32) >> 6);
-  font->line_height_ = static_cast<int>((metrics.ascender - metrics.descender + 32) >> 6);
+  font->line_height_ = spec.size;
+  font->ascent_ = cell > 0 ? static_cast<int>(std::lround(spec.size * ascender / cell)) : spec.size;
   return font;
 }
 

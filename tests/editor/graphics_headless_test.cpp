@@ -42,6 +42,90 @@ TEST(GraphicsHeadlessTest, FilePromptReturnsPathAndFolderOrCancels) {
   EXPECT_TRUE(g.ScriptUsedUp());
 }
 
+TEST(GraphicsHeadlessTest, MenusAreAnsweredByItemPathsAndRecorded) {
+  GraphicsHeadless g(nullptr);
+  PopupMenu menu;
+  menu.AddItem("first");
+  menu.AddItem("greyed", kItemDisabled);
+  auto sub = std::make_unique<PopupMenu>();
+  sub->AddItem("x");
+  sub->AddItem("y", kItemChecked);
+  PopupMenu* inner = menu.AddSubmenu("more", std::move(sub))->submenu.get();
+
+  g.ChooseNextMenuItem({2, 1});
+  EXPECT_EQ(g.ShowPopupMenu(menu, {1, 2, 3, 4}), inner);
+  EXPECT_EQ(inner->chosen(), 1);
+  EXPECT_EQ(menu.chosen(), -1);
+  g.ChooseNextMenuItem({0});
+  EXPECT_EQ(g.ShowPopupMenu(menu, {}), &menu);
+  EXPECT_EQ(menu.chosen(), 0);
+  // What cannot be chosen closes the menu without a choice.
+  for (std::vector<int> path : {std::vector<int>{1}, {2}, {7}, {0, 1}, {2, 5}, {}}) {
+    g.ChooseNextMenuItem(path);
+    EXPECT_EQ(g.ShowPopupMenu(menu, {}), nullptr);
+  }
+  EXPECT_EQ(g.ShowPopupMenu(menu, {}), nullptr);  // no answer left
+  ASSERT_EQ(g.menus().size(), 9u);
+  EXPECT_EQ(g.menus()[0].rect, (Rect{1, 2, 3, 4}));
+  EXPECT_EQ(g.menus()[0].items[2].submenu[1].text, "y");
+  EXPECT_EQ(g.menus()[0].items[2].submenu[1].flags, kItemChecked);
+  EXPECT_EQ(g.menus()[0].items[1].flags, kItemDisabled);
+}
+
+TEST(GraphicsHeadlessTest, ColoursUrlsClipboardFoldersAndWindow) {
+  GraphicsHeadless g(nullptr);
+  Color colour{17, 1, 2, 3};
+  g.ChooseNextColor({200, 9, 8, 7});
+  EXPECT_TRUE(g.ChooseColor(colour, "Pick"));
+  EXPECT_EQ(colour, (Color{17, 9, 8, 7}));  // alpha untouched
+  g.CancelNextColor();
+  EXPECT_FALSE(g.ChooseColor(colour, "Pick"));
+  EXPECT_FALSE(g.ChooseColor(colour, "Pick"));
+  EXPECT_EQ(colour, (Color{17, 9, 8, 7}));
+
+  // A confirmation must be answered Yes; a failure shows the error text.
+  EXPECT_FALSE(g.OpenUrl("https://example.org", "Web", "Open it?", nullptr));
+  g.AnswerNextMessage(MessageBoxButton::Yes);
+  EXPECT_TRUE(g.OpenUrl("https://example.org", "Web", "Open it?", nullptr));
+  EXPECT_TRUE(g.OpenUrl("https://example.org/b", "Web", nullptr, nullptr));
+  EXPECT_EQ(g.opened_urls(),
+            (std::vector<std::string>{"https://example.org", "https://example.org/b"}));
+  g.set_urls_open(false);
+  EXPECT_FALSE(g.OpenUrl("https://example.org", "Web", nullptr, "No connection."));
+  ASSERT_EQ(g.messages().size(), 3u);
+  EXPECT_EQ(g.messages()[2].text, "No connection.");
+  EXPECT_EQ(g.messages()[2].type, MessageBoxType::Ok);
+
+  std::string text = "stale";
+  EXPECT_FALSE(g.ClipboardText(text));
+  EXPECT_EQ(text, "");
+  g.set_clipboard("caf\xC3\xA9");
+  EXPECT_TRUE(g.ClipboardText(text));
+  EXPECT_EQ(text, "caf\xC3\xA9");
+
+  g.set_folder(GraphicsHeadless::Folder::AllUsersAppData, "/common/");
+  g.set_folder(GraphicsHeadless::Folder::AppData, "/home/u/.config/");
+  std::string folder;
+  g.AppDataFolder(folder, true);
+  EXPECT_EQ(folder, "/common/");
+  g.UserAppDataFolder(folder);
+  EXPECT_EQ(folder, "/home/u/.config/");
+  g.HostFolder(folder);
+  EXPECT_EQ(folder, "");
+
+  EXPECT_EQ(g.NativeWindow(), nullptr);
+  EXPECT_NE(g.OpenEditorWindow(nullptr), nullptr);
+  EXPECT_TRUE(g.IsWindowOpen());
+  EXPECT_NE(g.NativeWindow(), nullptr);
+  g.CloseEditorWindow();
+  EXPECT_FALSE(g.IsWindowOpen());
+  EXPECT_STREQ(g.ApiName(), "Headless");
+  g.HideCursor();
+  EXPECT_TRUE(g.cursor_hidden());
+  g.ShowCursor();
+  EXPECT_FALSE(g.cursor_hidden());
+}
+
 TEST(GraphicsHeadlessTest, HasTheEditorSize) {
   GraphicsHeadless g(nullptr);
   EXPECT_EQ(g.Width(), 924);
