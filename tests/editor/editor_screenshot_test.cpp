@@ -90,9 +90,11 @@ TEST(EditorScreenshotTest, DrawnSavedAndOperatedFromCode) {
   ASSERT_TRUE(image);
   ASSERT_EQ(image->Width(), 924);
   ASSERT_EQ(image->Height(), 456);
+  int differing = 0;
   for (int y = 0; y < 456; ++y)
     for (int x = 0; x < 924; ++x)
-      ASSERT_EQ(image->At(x, y), in.At(x, y)) << x << "," << y;
+      differing += image->At(x, y) != in.At(x, y);
+  EXPECT_EQ(differing, 0);
 
   // The user turns the knob all the way up and switches clipping on.
   in.g.HandleMouseDown(770, 50, Left());

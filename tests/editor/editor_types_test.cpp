@@ -26,11 +26,6 @@ TEST(RectTest, TheAllZeroRectangleIsEmptyEverywhere) {
 
 TEST(ColorTest, PacksAlphaRedGreenBlueFromTheTop) {
   EXPECT_EQ((Color{224, 255, 16, 1}).Pixel(), 0xe0ff1001u);
-  const TextStyle style;
-  EXPECT_STREQ(style.face, "Verdana");
-  EXPECT_EQ(style.size, 12);
-  EXPECT_EQ(style.align, kAlignCenter);
-  EXPECT_EQ(style.entry_background, (Color{255, 255, 255, 255}));
   const TextStyle named("A face whose name is much too long for the field", 11, Color{});
   EXPECT_EQ(std::string(named.face).size(), 31u);
 }
