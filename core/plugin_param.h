@@ -56,7 +56,6 @@ class PluginParam {
   void set_display_function(DisplayFunction f) { display_function_ = f; }
   bool negate_display() const { return negate_display_; }
   void set_negate_display(bool negate) { negate_display_ = negate; }
-  bool negate_display() const { return negate_display_; }
   // A value that is not a number (from a damaged file or chunk) becomes the minimum.
   double Clamp(double v) const {
     return !(v >= minimum_) ? minimum_ : (v > maximum_ ? maximum_ : v);

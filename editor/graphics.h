@@ -83,9 +83,10 @@ class Graphics : public PluginEditor {
   // address; on failure shows `error` when given. Returns whether it was opened.
   virtual bool OpenUrl(const char* url, const char* caption, const char* confirmation,
                        const char* error);
-  // Returns the window (null on failure); marks every control dirty.
-  virtual void* OpenEditorWindow(void* parent) = 0;
-  virtual void CloseEditorWindow() = 0;
+  // Opens the window inside `parent` (false on failure; NativeWindow() is then the window) and
+  // marks every control dirty.
+  bool OpenEditorWindow(void* parent) override = 0;
+  void CloseEditorWindow() override = 0;
   virtual void* NativeWindow() const = 0;
   // UTF-8 text of the clipboard, true; or empty and false.
   virtual bool ClipboardText(std::string& out) = 0;

@@ -95,10 +95,11 @@ bool GraphicsHeadless::ChooseColor(Color& colour, const char* /*prompt*/) {
   return true;
 }
 
-void* GraphicsHeadless::OpenEditorWindow(void* /*parent*/) {
+bool GraphicsHeadless::OpenEditorWindow(void* /*parent*/) {
+  if (!opens_windows_) return false;
   window_open_ = true;
   SetAllControlsDirty();
-  return this;
+  return true;
 }
 
 bool GraphicsHeadless::ClipboardText(std::string& out) {

@@ -67,7 +67,7 @@ class GraphicsHeadless : public Graphics {
   void ChooseFile(std::string& file, FileAction action, std::string& folder,
                   const char* extensions) override;
   bool ChooseColor(Color& colour, const char* prompt) override;
-  void* OpenEditorWindow(void* parent) override;
+  bool OpenEditorWindow(void* parent) override;
   void CloseEditorWindow() override { window_open_ = false; }
   void* NativeWindow() const override {
     return window_open_ ? const_cast<GraphicsHeadless*>(this) : nullptr;
@@ -105,6 +105,9 @@ class GraphicsHeadless : public Graphics {
   // PNG bytes served by LoadPlatformBitmap for a resource identifier.
   void ProvideBitmap(int id, std::vector<uint8_t> png) { bitmaps_[id] = std::move(png); }
   void set_window_open(bool open) { window_open_ = open; }
+  // Whether OpenEditorWindow succeeds (on by default). The plug-in's own editor of a build
+  // without a window refuses, so that a host is not told a window opened.
+  void set_opens_windows(bool opens) { opens_windows_ = opens; }
 
   // Records.
   const std::vector<AskedMessage>& messages() const { return messages_; }
@@ -132,6 +135,7 @@ class GraphicsHeadless : public Graphics {
 
  private:
   bool window_open_ = false;
+  bool opens_windows_ = true;
   std::deque<MessageBoxButton> message_answers_;
   std::deque<std::optional<std::string>> file_answers_;
   std::deque<std::vector<int>> menu_answers_;

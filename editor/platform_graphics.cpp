@@ -4,7 +4,9 @@
 namespace vantor {
 
 std::unique_ptr<Graphics> CreatePlatformGraphics(PluginBase* plugin) {
-  return std::make_unique<GraphicsHeadless>(plugin);
+  auto graphics = std::make_unique<GraphicsHeadless>(plugin);
+  graphics->set_opens_windows(false);  // there is no window to show yet
+  return graphics;
 }
 
 }  // namespace vantor

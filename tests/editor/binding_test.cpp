@@ -17,7 +17,7 @@ using testing::TestVantor;
 struct Bound {
   TestVantor plugin;
   GraphicsHeadless g{&plugin};
-  FaderControl* fader;  // Main Volume: 0 .. 1, default 0.25
+  FaderControl* fader;  // Main Volume: 0 .. 1, at 0.25
   SwitchControl* clip;  // Soft Clipping: Off / On
   Probe* mode;          // Filter Mode: four display texts
   Probe* cutoff;        // Filter Cutoff: shape 0.5
@@ -33,6 +33,11 @@ struct Bound {
     clip = g.Add(std::make_unique<SwitchControl>(&plugin, 100, 10, kSoftClipping, bitmap));
     mode = g.Add(std::make_unique<Probe>(&plugin, Rect{200, 10, 240, 30}, kFilterMode));
     cutoff = g.Add(std::make_unique<Probe>(&plugin, Rect{300, 10, 340, 30}, kFilterCutoff));
+    // Known values, whatever the factory programs hold.
+    plugin.Param(kMainVolume)->set_value(0.25);
+    plugin.Param(kSoftClipping)->set_value(0);
+    plugin.Param(kFilterMode)->set_value(0);
+    plugin.Param(kFilterCutoff)->set_value(1.0);
     plugin.AttachEditor(&g);
   }
   void ClearHost() {

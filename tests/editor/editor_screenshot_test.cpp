@@ -56,6 +56,10 @@ struct Instrument {
                                                TextStyle("Arial", 14, Color{224, 255, 255, 255}),
                                                "Version 1.3.1.N"));
     g.set_handle_mouse_over(true);
+    // Known values, whatever the factory programs hold.
+    plugin.Param(kMainVolume)->set_value(0.25);
+    plugin.Param(kPolyVolume)->SetFromNormalized(0.5);
+    plugin.Param(kSoftClipping)->set_value(0);
     plugin.AttachEditor(&g);
     g.OpenEditorWindow(nullptr);
   }

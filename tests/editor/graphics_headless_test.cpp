@@ -72,7 +72,7 @@ TEST(GraphicsHeadlessTest, MenusAreAnsweredByItemPathsAndRecorded) {
   EXPECT_EQ(g.menus()[0].items[1].flags, kItemDisabled);
 }
 
-TEST(GraphicsHeadlessTest, ColoursUrlsClipboardAndFolders) {
+TEST(GraphicsHeadlessTest, ColoursUrlsClipboardFoldersAndWindows) {
   GraphicsHeadless g(nullptr);
   Color colour{17, 1, 2, 3};
   g.ChooseNextColor({200, 9, 8, 7});
@@ -102,6 +102,13 @@ TEST(GraphicsHeadlessTest, ColoursUrlsClipboardAndFolders) {
   g.set_clipboard("caf\xC3\xA9");
   EXPECT_TRUE(g.ClipboardText(text));
   EXPECT_EQ(text, "caf\xC3\xA9");
+
+  EXPECT_TRUE(g.OpenEditorWindow(nullptr));
+  EXPECT_TRUE(g.IsWindowOpen());
+  g.CloseEditorWindow();
+  g.set_opens_windows(false);
+  EXPECT_FALSE(g.OpenEditorWindow(nullptr));
+  EXPECT_FALSE(g.IsWindowOpen());
 
   g.set_folder(GraphicsHeadless::Folder::AllUsersAppData, "/common/");
   std::string folder;
