@@ -57,26 +57,20 @@ bool RasterMemBitmap::Resize(int width, int height) {
 
 bool RasterSysBitmap::Resize(int width, int height) {
   if (width == width_ && height == height_) return false;
-  if (!RasterSizeAllowed(width, height)) {
-    pixels_.reset();
-    alloc_width_ = alloc_height_ = width_ = height_ = 0;
-    return true;
-  }
   if (width > alloc_width_ || height > alloc_height_) {
     const int alloc_width = std::max(RoundUpTo4(width), alloc_width_);
     const int alloc_height = std::max(height, alloc_height_);
-    if (!RasterSizeAllowed(alloc_width, alloc_height)) {
-      pixels_.reset();
-      alloc_width_ = alloc_height_ = width_ = height_ = 0;
-      return true;
-    }
-    pixels_ = AllocateZeroed(static_cast<size_t>(alloc_width) * static_cast<size_t>(alloc_height));
-    if (!pixels_) {
-      alloc_width_ = alloc_height_ = width_ = height_ = 0;
-      return true;
-    }
-    alloc_width_ = alloc_width;
-    alloc_height_ = alloc_height;
+    pixels_.reset();
+    if (RasterSizeAllowed(width, height) && RasterSizeAllowed(alloc_width, alloc_height))
+      pixels_ =
+          AllocateZeroed(static_cast<size_t>(alloc_width) * static_cast<size_t>(alloc_height));
+    alloc_width_ = pixels_ ? alloc_width : 0;
+    alloc_height_ = pixels_ ? alloc_height : 0;
+  }
+  if (!pixels_ || !RasterSizeAllowed(width, height)) {
+    pixels_.reset();
+    alloc_width_ = alloc_height_ = width_ = height_ = 0;
+    return true;
   }
   width_ = width;
   height_ = height;
