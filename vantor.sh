@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The project's driver: `./vantor.sh demo` renders the demo, `./vantor.sh test` runs every test.
+# The project's driver: `./vantor.sh demo` renders the demo, `./vantor.sh test` runs every test,
+# `./vantor.sh audition` renders and measures every factory program.
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$(pwd)
@@ -7,7 +8,7 @@ JOBS=${JOBS:-$(nproc)}
 
 # Debian packages each command needs; installed when missing.
 BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config ccache libsndfile1-dev libpng-dev zlib1g-dev
-  libfreetype-dev fonts-dejavu-core)
+  libfreetype-dev fonts-dejavu-core libfftw3-dev)
 TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev)
 # Seconds each fuzz target runs in `./vantor.sh test`.
 FUZZ_SECONDS=${FUZZ_SECONDS:-20}
@@ -73,6 +74,20 @@ cmd_demo() {
   build/tools/vantor_demo out/demo.wav
 }
 
+# Renders every factory program through the built plug-in with vsthost into out/audition: a WAV
+# and a picture each, a contact sheet of all, and descriptors.csv.
+cmd_audition() {
+  need_packages "${BUILD_PACKAGES[@]}"
+  configure_build build -DCMAKE_BUILD_TYPE=Release -DVANTOR_TESTS=OFF -DVANTOR_BENCH=OFF
+  local vsthost=${VSTHOST:-build/tools/vsthost/vsthost}
+  if [ ! -x "$vsthost" ]; then
+    echo "No vsthost at $vsthost; build it or name it with VSTHOST=PATH." >&2
+    exit 1
+  fi
+  build/tools/audition/program_audition --vsthost "$vsthost" --plugin build/host/Vantor.so \
+    -o out/audition
+}
+
 cmd_test() {
   need_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
   echo "== normal build =="
@@ -96,8 +111,9 @@ cmd_test() {
 case "${1:-}" in
   demo) cmd_demo ;;
   test) cmd_test ;;
+  audition) cmd_audition ;;
   *)
-    echo "usage: $0 demo|test" >&2
+    echo "usage: $0 demo|test|audition" >&2
     exit 2
     ;;
 esac

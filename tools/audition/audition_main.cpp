@@ -102,7 +102,8 @@ bool ReadWav(const std::string& path, Stereo* audio) {
 
 bool WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   return static_cast<bool>(out);
 }
 
@@ -177,8 +178,8 @@ int main(int argc, char** argv) {
              NoteText(d.pitch_hz).c_str());
     csv << row;
     printf("%-3zu %-30s %-8s %8.2f %8.2f %8.0f %7.0f %6.3f %8s\n", n, program.name.c_str(),
-           CategoryName(category), d.peak_dbfs, d.loudness_lufs, d.centroid_hz,
-           d.attack_s * 1000.0, d.width, NoteText(d.pitch_hz).c_str());
+           CategoryName(category), d.peak_dbfs, d.loudness_lufs, d.centroid_hz, d.attack_s * 1000.0,
+           d.width, NoteText(d.pitch_hz).c_str());
     fflush(stdout);
   }
   std::string error;

@@ -34,8 +34,8 @@ void Shrink(const RasterBitmap& src, RasterBitmap* dst, int x0, int y0) {
 
 }  // namespace
 
-bool WriteContactSheet(const std::vector<SheetEntry>& entries, int columns,
-                       const std::string& path, std::string* error) {
+bool WriteContactSheet(const std::vector<SheetEntry>& entries, int columns, const std::string& path,
+                       std::string* error) {
   const int rows = (static_cast<int>(entries.size()) + columns - 1) / columns;
   const int cell_w = kThumbWidth + kGap, cell_h = kThumbHeight + kLabelHeight + kGap;
   RasterMemBitmap sheet(columns * cell_w + kGap, rows * cell_h + kGap);

@@ -13,7 +13,7 @@ struct SheetEntry {
 
 // Writes the sheet as PNG; false with `error` set when no picture could be read or the sheet
 // cannot be written.
-bool WriteContactSheet(const std::vector<SheetEntry>& entries, int columns,
-                       const std::string& path, std::string* error);
+bool WriteContactSheet(const std::vector<SheetEntry>& entries, int columns, const std::string& path,
+                       std::string* error);
 
 }  // namespace vantor::audition

@@ -50,14 +50,17 @@ void LoudnessWeighting(std::vector<double>& x, double rate) {
 
 }  // namespace
 
-double ToDb(double power) { return power > 0.0 ? 10.0 * std::log10(power) : kSilentDb; }
+double ToDb(double power) {
+  return power > 0.0 ? 10.0 * std::log10(power) : kSilentDb;
+}
 
 std::vector<double> MonoMix(const Stereo& audio, double start, double end) {
   const int from = ToFrame(audio, start), to = ToFrame(audio, end);
   std::vector<double> mono;
   mono.reserve(static_cast<size_t>(std::max(0, to - from)));
   for (int i = from; i < to; ++i)
-    mono.push_back(0.5 * (audio.left[static_cast<size_t>(i)] + audio.right[static_cast<size_t>(i)]));
+    mono.push_back(0.5 *
+                   (audio.left[static_cast<size_t>(i)] + audio.right[static_cast<size_t>(i)]));
   return mono;
 }
 
@@ -202,9 +205,9 @@ double Pitch(const std::vector<double>& signal, double rate) {
   std::vector<double> d(static_cast<size_t>(max_lag + 1));
   // At most a dozen frames, spread over the signal: enough for a median, and cheap.
   const size_t span = static_cast<size_t>(window + max_lag);
-  const size_t step =
-      signal.size() > span ? std::max<size_t>(static_cast<size_t>(window), (signal.size() - span) / 12)
-                           : 1;
+  const size_t step = signal.size() > span ? std::max<size_t>(static_cast<size_t>(window),
+                                                              (signal.size() - span) / 12)
+                                           : 1;
   for (size_t start = 0; start + span <= signal.size(); start += step) {
     ++frames;
     const double* x = signal.data() + start;
@@ -233,8 +236,7 @@ double Pitch(const std::vector<double>& signal, double rate) {
     found.push_back(rate / (lag + shift));
   }
   if (found.empty() || static_cast<int>(found.size()) * 2 < frames) return 0.0;
-  std::nth_element(found.begin(), found.begin() + static_cast<long>(found.size() / 2),
-                   found.end());
+  std::nth_element(found.begin(), found.begin() + static_cast<long>(found.size() / 2), found.end());
   return found[found.size() / 2];
 }
 
@@ -242,8 +244,8 @@ Descriptors Describe(const Stereo& audio, const Phrase& phrase) {
   Descriptors d;
   d.peak_dbfs = PeakDbfs(audio);
   d.loudness_lufs = IntegratedLoudness(audio);
-  d.centroid_hz = SpectralCentroid(PowerSpectrum(MonoMix(audio, 0.0, phrase.length), 4096),
-                                   audio.rate);
+  d.centroid_hz =
+      SpectralCentroid(PowerSpectrum(MonoMix(audio, 0.0, phrase.length), 4096), audio.rate);
   d.attack_s = AttackTime(audio, phrase.attack_end);
   d.width = StereoWidth(audio);
   if (phrase.pitch_note >= 0)

@@ -29,6 +29,8 @@ std::vector<FactoryProgram> ReadFactoryPrograms(std::span<const uint8_t> bank) {
   return programs;
 }
 
-std::vector<FactoryProgram> BuiltInPrograms() { return ReadFactoryPrograms(FactoryBankBytes()); }
+std::vector<FactoryProgram> BuiltInPrograms() {
+  return ReadFactoryPrograms(FactoryBankBytes());
+}
 
 }  // namespace vantor::audition

@@ -119,7 +119,9 @@ Phrase Held() {
   return w.Finish(2.0);
 }
 
-bool On(const double* values, int index) { return values[index] >= 0.5; }
+bool On(const double* values, int index) {
+  return values[index] >= 0.5;
+}
 
 // One side of the split from `start` for 1.5 s: a line where the mono section plays the side, a
 // chord where only the poly section does. Lower-side notes stay below the split note.
@@ -168,14 +170,22 @@ Category CategoryOf(std::string_view name) {
 
 const char* CategoryName(Category category) {
   switch (category) {
-    case Category::kPad: return "pad";
-    case Category::kPoly: return "poly";
-    case Category::kBass: return "bass";
-    case Category::kMono: return "mono";
-    case Category::kStack: return "stack";
-    case Category::kSplit: return "split";
-    case Category::kEffect: return "effect";
-    case Category::kOther: break;
+    case Category::kPad:
+      return "pad";
+    case Category::kPoly:
+      return "poly";
+    case Category::kBass:
+      return "bass";
+    case Category::kMono:
+      return "mono";
+    case Category::kStack:
+      return "stack";
+    case Category::kSplit:
+      return "split";
+    case Category::kEffect:
+      return "effect";
+    case Category::kOther:
+      break;
   }
   return "other";
 }
@@ -184,11 +194,16 @@ Phrase AuditionPhrase(std::string_view name, const double* values) {
   const Category category = CategoryOf(name);
   if (Contains(name, "Sequencer")) return Sequence(category == Category::kBass ? 36 : 48);
   switch (category) {
-    case Category::kBass: return BassLine();
-    case Category::kMono: return MonoLine(Contains(name, "MW"));
-    case Category::kSplit: return Split(values);
-    case Category::kEffect: return Held();
-    default: return Chords();
+    case Category::kBass:
+      return BassLine();
+    case Category::kMono:
+      return MonoLine(Contains(name, "MW"));
+    case Category::kSplit:
+      return Split(values);
+    case Category::kEffect:
+      return Held();
+    default:
+      return Chords();
   }
 }
 
@@ -239,9 +254,9 @@ std::vector<uint8_t> MidiFileBytes(const Phrase& phrase) {
   variable_length(0);
   track.insert(track.end(), {0xFF, 0x2F, 0x00});
 
-  std::vector<uint8_t> file = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1,
-                               kTicksPerQuarter >> 8, kTicksPerQuarter & 0xFF,
-                               'M', 'T', 'r', 'k'};
+  std::vector<uint8_t> file = {
+      'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, kTicksPerQuarter >> 8, kTicksPerQuarter & 0xFF,
+      'M', 'T', 'r', 'k'};
   const uint32_t size = static_cast<uint32_t>(track.size());
   file.insert(file.end(), {static_cast<uint8_t>(size >> 24), static_cast<uint8_t>(size >> 16),
                            static_cast<uint8_t>(size >> 8), static_cast<uint8_t>(size)});
@@ -249,6 +264,8 @@ std::vector<uint8_t> MidiFileBytes(const Phrase& phrase) {
   return file;
 }
 
-double NoteFrequency(double note) { return 440.0 * std::pow(2.0, (note - 69.0) / 12.0); }
+double NoteFrequency(double note) {
+  return 440.0 * std::pow(2.0, (note - 69.0) / 12.0);
+}
 
 }  // namespace vantor::audition

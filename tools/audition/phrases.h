@@ -21,7 +21,7 @@ struct PhraseEvent {
 };
 
 struct Phrase {
-  std::string kind;                // "chords", "bass line", ... for reports
+  std::string kind;                 // "chords", "bass line", ... for reports
   std::vector<PhraseEvent> events;  // in time order
   double length = 0.0;              // the last event's time
   double tail = 1.5;                // seconds to render after it for releases to end
