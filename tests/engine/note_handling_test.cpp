@@ -281,6 +281,9 @@ TEST(SilenceTest, AllNotesOffBeforeTheFirstResetDoesNothing) {
   engine.SilenceAllVoices();  // not initialised: no effect, no crash
   EXPECT_EQ(engine.held_poly_keys(), 0);
   Plugin plugin;
+  // A release short enough to end within the renders below, whatever the first program's is.
+  plugin.vantor.Param(kVoiceEnvDecay)->set_value(0.1);
+  plugin.vantor.ParamChanged(kVoiceEnvDecay);
   plugin.vantor.HandleMidiMessage(Note(0, 60, 100));
   plugin.Render(441);
   plugin.vantor.HandleMidiMessage({0, 0xB0, 123, 0});  // all notes off, at once
