@@ -10,10 +10,23 @@ JOBS=${JOBS:-$(nproc)}
 BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config ccache libsndfile1-dev libpng-dev zlib1g-dev
   libfreetype-dev fonts-dejavu-core libfftw3-dev)
 TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev)
+# The Windows plug-ins: cross compilers, zlib for them, Wine to run them, dpkg-dev to unpack
+# libpng's Debian source package.
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix libz-mingw-w64-dev wine64
+  dpkg-dev)
 # Seconds each fuzz target runs in `./vantor.sh test`.
 FUZZ_SECONDS=${FUZZ_SECONDS:-20}
 # Test binaries that are also built alone, and run, under ThreadSanitizer.
 TSAN_TESTS=(editor_thread_tests)
+
+missing_packages() {
+  local pkg
+  for pkg in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+      echo "$pkg"
+    fi
+  done
+}
 
 need_packages() {
   local missing=()
@@ -31,6 +44,89 @@ need_packages() {
   echo "Installing ${missing[*]} ..."
   apt-get update -qq
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+# Like need_packages, but reports instead of stopping: false when they are missing and cannot be
+# installed here.
+want_packages() {
+  local missing
+  missing=$(missing_packages "$@")
+  [ -z "$missing" ] && return 0
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "Missing Debian packages: $(echo $missing)" >&2
+    return 1
+  fi
+  echo "Installing $(echo $missing) ..."
+  apt-get update -qq || true
+  # shellcheck disable=SC2086
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing >/dev/null
+}
+
+# Enables deb-src for the machine's main Debian suite (once), so the Windows build can take
+# libpng's source with `apt-get source`.
+ensure_debian_sources() {
+  local codename
+  codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+  if apt-get indextargets --format '$(RELEASE)' 'Created-By: Sources' 2>/dev/null |
+    grep -qx "$codename"; then
+    return 0
+  fi
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "The Windows build needs Debian's source packages: enable deb-src for the suite" >&2
+    echo "$codename in /etc/apt/sources.list.d/ and run apt-get update." >&2
+    return 1
+  fi
+  local file lines
+  for file in /etc/apt/sources.list.d/*.sources; do
+    [ -f "$file" ] || continue
+    # Each stanza of the main suite from a Debian mirror gets "Types: deb deb-src".
+    awk -v suite="$codename" 'BEGIN { RS = ""; ORS = "\n\n" }
+      {
+        if ($0 ~ /URIs:[^\n]*debian/ && $0 ~ ("Suites:([^\n]* )?" suite "( |\n|$)"))
+          sub(/Types: deb\n/, "Types: deb deb-src\n")
+        print
+      }' "$file" >"$file.new" && mv "$file.new" "$file"
+  done
+  for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+    [ -f "$file" ] || continue
+    lines=$(grep -E "^deb .*debian.* $codename( |$)" "$file" | sed 's/^deb /deb-src /' || true)
+    [ -n "$lines" ] && printf '%s\n' "$lines" >>"$file"
+  done
+  echo "Enabled Debian source packages (deb-src) of $codename for the Windows build's libpng."
+  apt-get update -qq
+}
+
+# True when the kernel runs 32-bit x86 programs (some virtual machines' kernels do not, and then
+# 32-bit Wine cannot start): a 96-byte program that only exits with code 42.
+i386_programs_run() {
+  local probe rc=0
+  probe=$(mktemp)
+  {
+    printf '\177ELF\001\001\001\000\000\000\000\000\000\000\000\000'
+    printf '\002\000\003\000\001\000\000\000\124\200\004\010\064\000\000\000'
+    printf '\000\000\000\000\000\000\000\000\064\000\040\000\001\000\000\000\000\000\000\000'
+    printf '\001\000\000\000\000\000\000\000\000\200\004\010\000\200\004\010'
+    printf '\140\000\000\000\140\000\000\000\005\000\000\000\000\020\000\000'
+    printf '\270\001\000\000\000\273\052\000\000\000\315\200'
+  } >"$probe"
+  chmod +x "$probe"
+  "$probe" 2>/dev/null || rc=$?
+  rm -f "$probe"
+  [ "$rc" -eq 42 ]
+}
+
+# 32-bit Wine where this machine can run it: the i386 architecture and wine32:i386. The Wine
+# prefix of a build must be made after this (the build tree's prefix is, on the first test).
+want_wine32() {
+  if ! i386_programs_run; then
+    echo "This kernel does not run 32-bit programs, so 32-bit Wine cannot: Vantor.dll is built"
+    echo "and checked here, but not run."
+    return 1
+  fi
+  [ -x /usr/lib/wine/wine ] && return 0
+  [ "$(id -u)" -eq 0 ] || { echo "32-bit Wine is missing (wine32:i386)." >&2; return 1; }
+  dpkg --print-foreign-architectures | grep -qx i386 || { dpkg --add-architecture i386 && apt-get update -qq; }
+  want_packages wine32:i386
 }
 
 # configure_build DIR [cmake options...]
@@ -65,6 +161,32 @@ run_fuzzers() {
       { tail -n 40 "$dir/fuzz_$name.log"; echo "fuzz_$name failed" >&2; return 1; }
     grep -E '^stat::number_of_executed_units' "$dir/fuzz_$name.log" || true
   done
+}
+
+# The Windows plug-ins, cross-built; their tests run under Wine. Skipped with a message where the
+# toolchain cannot be had.
+run_windows() {
+  echo "== Windows builds (mingw-w64), tests under Wine =="
+  if ! want_packages "${WINDOWS_PACKAGES[@]}" || ! ensure_debian_sources; then
+    echo "SKIPPED: the Windows toolchain is not available here, so Vantor64.dll and Vantor.dll"
+    echo "were not built."
+    return 0
+  fi
+  want_wine32 || true
+  local arch dir
+  for arch in x86_64 i686; do
+    dir=build-win64
+    [ "$arch" = i686 ] && dir=build-win32
+    echo "-- $arch in $dir"
+    configure_build "$dir" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-$arch.cmake" \
+      -DCMAKE_BUILD_TYPE=Release -DVANTOR_BENCH=OFF
+    run_ctest "$dir"
+  done
+}
+
+cmd_windows() {
+  need_packages "${BUILD_PACKAGES[@]}" googletest
+  run_windows
 }
 
 cmd_demo() {
@@ -104,6 +226,7 @@ cmd_test() {
   for name in "${TSAN_TESTS[@]}"; do
     TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 "$(find build-tsan/tests -type f -name "$name")"
   done
+  run_windows
   run_fuzzers
   echo "All tests passed in every build, and the fuzzers found nothing."
 }
@@ -112,8 +235,9 @@ case "${1:-}" in
   demo) cmd_demo ;;
   test) cmd_test ;;
   audition) cmd_audition ;;
+  windows) cmd_windows ;;
   *)
-    echo "usage: $0 demo|test|audition" >&2
+    echo "usage: $0 demo|test|audition|windows" >&2
     exit 2
     ;;
 esac

@@ -5,7 +5,12 @@
 #include "host/vst24.h"
 #include "instrument/vantor.h"
 
+#ifdef _WIN32
+// host/exports.def names what a Windows plug-in exports.
+#define VANTOR_EXPORT extern "C"
+#else
 #define VANTOR_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 namespace {
 
@@ -32,8 +37,12 @@ VANTOR_EXPORT vst::AEffect* VSTPluginMain(vst::AudioMasterCallback host) {
 }
 
 // The older entry point; "main" cannot be declared as a C++ function of this type, so the
-// symbol gets its name from the assembler.
+// symbol gets its name from the assembler, or on Windows from the export table.
+#ifdef _WIN32
+VANTOR_EXPORT vst::AEffect* VantorLegacyMain(vst::AudioMasterCallback host);
+#else
 VANTOR_EXPORT vst::AEffect* VantorLegacyMain(vst::AudioMasterCallback host) __asm__("main");
+#endif
 vst::AEffect* VantorLegacyMain(vst::AudioMasterCallback host) {
   return VSTPluginMain(host);
 }

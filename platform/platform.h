@@ -3,10 +3,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
 namespace vantor::platform {
+
+// Paths are UTF-8 on every system.
 
 // Per-user folder for settings (the local application data folder on Windows, the XDG
 // configuration folder elsewhere). Without trailing separator.
@@ -20,7 +23,8 @@ std::string ModuleFolder();
 // Lets tests stand in for the module's folder (empty: ask the system again).
 void OverrideModuleFolder(const std::string& folder);
 
-// `folder` + separator + `name`; `name` alone when folder is empty.
+// `folder` + separator ("\\" on Windows, "/" elsewhere) + `name`; `name` alone when folder is
+// empty.
 std::string JoinPath(const std::string& folder, const std::string& name);
 
 bool FileExists(const std::string& path);
@@ -35,5 +39,12 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes,
 // Writes the bytes to a temporary file beside `path` and renames it into place, so the path
 // holds either its old contents or all of the new ones. False on any failure.
 bool WriteWholeFile(const std::string& path, const void* data, size_t size);
+
+#ifdef _WIN32
+// The bytes of a resource compiled into the module that holds this code (Windows modules carry
+// resources; elsewhere such bytes are compiled in as arrays). Empty when there is none.
+std::span<const uint8_t> ModuleResource(const char* type, const char* name);
+std::span<const uint8_t> ModuleResource(const char* type, int id);
+#endif
 
 }  // namespace vantor::platform

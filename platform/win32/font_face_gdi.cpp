@@ -1,0 +1,130 @@
+// RasterFontFace on Windows: the system's fonts by name, glyphs rasterised by GDI.
+#include <windows.h>
+
+#include <algorithm>
+#include <mutex>
+#include <utility>
+
+#include "editor/raster/raster_font_face.h"
+#include "platform/win32/wide_text.h"
+
+namespace vantor {
+namespace {
+
+std::mutex& FoldersLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+std::vector<std::string>& Folders() {
+  static std::vector<std::string> folders;
+  return folders;
+}
+
+// GDI's coverage levels for GGO_GRAY8_BITMAP run from 0 to 64.
+constexpr int kGdiGrayLevels = 64;
+
+}  // namespace
+
+struct RasterFontFace::Impl {
+  HDC dc = nullptr;
+  HFONT font = nullptr;
+  HGDIOBJ previous = nullptr;
+  std::mutex lock;  // one glyph at a time per device context
+  ~Impl() {
+    if (dc && previous) SelectObject(dc, previous);
+    if (font) DeleteObject(font);
+    if (dc) DeleteDC(dc);
+  }
+};
+
+// GDI finds installed fonts by name, so the folders are only kept for those who ask.
+void SetRasterFontFolders(std::vector<std::string> folders) {
+  std::lock_guard lock(FoldersLock());
+  Folders() = std::move(folders);
+}
+
+std::vector<std::string> RasterFontFolders() {
+  std::lock_guard lock(FoldersLock());
+  return Folders();
+}
+
+std::unique_ptr<RasterFontFace> RasterFontFace::Create(const RasterFontSpec& spec,
+                                                       std::string* error) {
+  auto fail = [error](std::string message) -> std::unique_ptr<RasterFontFace> {
+    if (error) *error = std::move(message);
+    return nullptr;
+  };
+  if (spec.size <= 0 || spec.size > 1000) return fail("The font size is out of range.");
+  std::unique_ptr<RasterFontFace> face(new RasterFontFace());
+  face->impl_ = std::make_unique<Impl>();
+  Impl& impl = *face->impl_;
+  impl.dc = CreateCompatibleDC(nullptr);
+  if (!impl.dc) return fail("No drawing context for the editor's text could be created.");
+  // A positive height asks for the cell height, ascent plus descent, as the editor's sizes mean.
+  std::wstring name = platform::Utf8ToWide(spec.face);
+  if (name.size() >= LF_FACESIZE) name.resize(LF_FACESIZE - 1);
+  impl.font = CreateFontW(spec.size, 0, spec.orientation * 10, spec.orientation * 10,
+                          spec.bold ? FW_BOLD : FW_NORMAL, spec.italic, FALSE, FALSE,
+                          DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS,
+                          spec.antialiased ? ANTIALIASED_QUALITY : NONANTIALIASED_QUALITY,
+                          DEFAULT_PITCH | FF_SWISS, name.c_str());
+  if (!impl.font) return fail("The font " + spec.face + " could not be created.");
+  impl.previous = SelectObject(impl.dc, impl.font);
+  TEXTMETRICW metrics;
+  if (!GetTextMetricsW(impl.dc, &metrics))
+    return fail("The font " + spec.face + " has no metrics.");
+  face->spec_ = spec;
+  face->file_path_ = spec.face;
+  face->ascent_ = metrics.tmAscent;
+  face->line_height_ = metrics.tmHeight;
+  return face;
+}
+
+RasterFontFace::~RasterFontFace() = default;
+
+bool RasterFontFace::RenderGlyph(char32_t code, RasterGlyphImage* out) {
+  if (code > 0xFFFF) return false;  // the glyph functions take one UTF-16 unit
+  std::lock_guard guard(impl_->lock);
+  const UINT format = spec_.antialiased ? GGO_GRAY8_BITMAP : GGO_BITMAP;
+  const MAT2 identity = {{0, 1}, {0, 0}, {0, 0}, {0, 1}};
+  GLYPHMETRICS metrics;
+  const DWORD size =
+      GetGlyphOutlineW(impl_->dc, static_cast<UINT>(code), format, &metrics, 0, nullptr, &identity);
+  if (size == GDI_ERROR) return false;
+  out->left = metrics.gmptGlyphOrigin.x;
+  out->top = metrics.gmptGlyphOrigin.y;
+  out->advance_x = metrics.gmCellIncX * 64;
+  out->advance_y = -metrics.gmCellIncY * 64;  // GDI counts upwards
+  out->coverage.clear();
+  if (size == 0) {  // a blank: advance only
+    out->width = out->height = 0;
+    return true;
+  }
+  std::vector<uint8_t> buffer(size);
+  if (GetGlyphOutlineW(impl_->dc, static_cast<UINT>(code), format, &metrics, size, buffer.data(),
+                       &identity) == GDI_ERROR) {
+    return false;
+  }
+  out->width = static_cast<int>(metrics.gmBlackBoxX);
+  out->height = static_cast<int>(metrics.gmBlackBoxY);
+  // Rows are padded to whole 32-bit words in both formats.
+  const size_t pitch = spec_.antialiased ? (static_cast<size_t>(out->width) + 3) & ~size_t{3}
+                                         : ((static_cast<size_t>(out->width) + 31) / 32) * 4;
+  if (pitch * static_cast<size_t>(out->height) > buffer.size()) return false;
+  out->coverage.assign(static_cast<size_t>(out->width) * static_cast<size_t>(out->height), 0);
+  for (int y = 0; y < out->height; ++y) {
+    const uint8_t* row = buffer.data() + pitch * static_cast<size_t>(y);
+    uint8_t* dst = out->coverage.data() + static_cast<size_t>(y) * static_cast<size_t>(out->width);
+    for (int x = 0; x < out->width; ++x) {
+      if (spec_.antialiased) {
+        dst[x] = static_cast<uint8_t>(std::min<int>(row[x], kGdiGrayLevels) * 255 / kGdiGrayLevels);
+      } else {
+        dst[x] = (row[x >> 3] & (0x80 >> (x & 7))) ? 255 : 0;
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace vantor
