@@ -9,6 +9,7 @@ namespace vantor {
 namespace {
 
 constexpr size_t kMaxProfileBytes = size_t{16} << 20;  // far beyond any real settings file
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
@@ -46,6 +47,12 @@ std::string WithoutLineBreaks(std::string_view s) {
 }  // namespace
 
 ProfileFile::ProfileFile(std::string_view text) {
+  // Editors on Windows may start the file with a UTF-8 byte order mark; without this, the first
+  // section header would not be recognised. It is written back as it was found.
+  if (text.starts_with(kByteOrderMark)) {
+    text.remove_prefix(kByteOrderMark.size());
+    byte_order_mark_ = true;
+  }
   size_t start = 0;
   bool first_line = true;
   while (start < text.size()) {
@@ -164,7 +171,7 @@ void ProfileFile::RemoveSection(std::string_view section) {
 }
 
 std::string ProfileFile::Text() const {
-  std::string text;
+  std::string text(byte_order_mark_ ? kByteOrderMark : std::string_view());
   for (const Line& line : lines_) {
     text += line.text;
     text += newline_;

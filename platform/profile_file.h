@@ -14,7 +14,8 @@ namespace vantor {
 class ProfileFile {
  public:
   ProfileFile() = default;
-  // Any bytes are accepted; lines end in "\n" or "\r\n".
+  // Any bytes are accepted; lines end in "\n" or "\r\n"; a leading UTF-8 byte order mark is kept
+  // aside.
   explicit ProfileFile(std::string_view text);
 
   // The value of `key` in `section`, without surrounding blanks and quotes; nullopt when the
@@ -50,6 +51,7 @@ class ProfileFile {
 
   std::vector<Line> lines_;
   std::string newline_ = "\n";
+  bool byte_order_mark_ = false;
 };
 
 }  // namespace vantor

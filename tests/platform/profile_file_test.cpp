@@ -81,6 +81,17 @@ TEST(ProfileFileTest, EmptyingASectionDropsItsDuplicatesAndKeepsCrLfFiles) {
   EXPECT_EQ(profile.Text(), "[A]\r\nk=4\r\n[B]\r\nm=2\r\n");
 }
 
+TEST(ProfileFileTest, AByteOrderMarkHidesNoSectionAndIsWrittenBack) {
+  ProfileFile profile("\xEF\xBB\xBF[Startup Bank]\r\nFile=C:\\banks\\mine.fxb\r\n");
+  EXPECT_EQ(profile.Get("Startup Bank", "File"), "C:\\banks\\mine.fxb");
+  profile.Set("Global", "Path to Program Files", "C:\\x");
+  EXPECT_EQ(profile.Text(),
+            "\xEF\xBB\xBF[Startup Bank]\r\nFile=C:\\banks\\mine.fxb\r\n[Global]\r\n"
+            "Path to Program Files=C:\\x\r\n");
+  EXPECT_EQ(ProfileFile("\xEF\xBB[A]\nk=v\n").Get("A", "k"),
+            std::nullopt);  // a broken mark is text
+}
+
 TEST(ProfileFileTest, ValuesCannotAddLines) {
   ProfileFile profile;
   profile.Set("Startup Bank", "File", "/evil\n[MIDI Control]\nCC1=5");
