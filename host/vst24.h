@@ -313,6 +313,22 @@ enum AudioMasterOpcodes : int32 {
   audioMasterCloseFileSelector = 46,
 };
 
+// Handed with effBeginLoadBank and effBeginLoadProgram before a host loads a file; the plug-in
+// answers -1 to refuse it.
+struct VstPatchChunkInfo {
+  int32 version;  // format version of the file
+  int32 pluginUniqueID;
+  int32 pluginVersion;
+  int32 numElements;  // programs in a bank, parameters in a program
+  char future[48];
+};
+
+constexpr int32 kVstLangEnglish = 1;
+
+// effSetProcessPrecision values.
+constexpr int32 kVstProcessPrecision32 = 0;
+constexpr int32 kVstProcessPrecision64 = 1;
+
 // Conventional sizes of the string buffers hosts pass.
 constexpr int kNameBufferSize = 64;
 constexpr int kVendorBufferSize = 256;
@@ -346,5 +362,6 @@ static_assert(sizeof(ERect) == 8);
 static_assert(sizeof(VstTimeInfo) == 88);
 static_assert(sizeof(VstPinProperties) == 128);
 static_assert(sizeof(MidiKeyName) == 80);
+static_assert(sizeof(VstPatchChunkInfo) == 64);
 
 }  // namespace vst

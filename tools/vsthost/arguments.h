@@ -1,0 +1,42 @@
+// The command line of vsthost: commands, their options, and the usage text.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vsthost {
+
+enum class Command { kHelp, kInfo, kRender, kSave, kCheck, kBench };
+
+enum class SampleFormat { kPcm16, kPcm24, kFloat32 };
+
+struct Options {
+  Command command = Command::kHelp;
+  std::string plugin;
+  std::string midi_file;  // render and bench: empty means the built-in demo phrase
+  std::string output;     // -o
+  std::string picture;    // render --picture
+  std::string preset;     // --preset FILE.fxp|FILE.fxb
+  double sample_rate = 44100.0;
+  int block_size = 512;
+  SampleFormat format = SampleFormat::kPcm24;
+  double tail_seconds = 3.0;
+  double max_length_seconds = 3600.0;
+  // Each a number or a name; render plays the piece once through each in turn.
+  std::vector<std::string> programs;
+  std::vector<std::pair<std::string, std::string>> settings;  // --set NAME=VALUE, in order
+  bool bank = false;   // save the whole bank instead of one program
+  bool quick = false;  // check: shorter renders
+  bool quiet = false;  // no progress bar, no report
+  unsigned seed = 1;   // check: random automation
+  int voices = 32;     // bench: notes in the full chord
+  double bench_seconds = 10.0;
+};
+
+// Parses the words after the program name. False with a one-line message on a bad command line.
+bool ParseArguments(const std::vector<std::string>& args, Options& out, std::string& error);
+
+std::string UsageText();
+
+}  // namespace vsthost
