@@ -107,14 +107,18 @@ Levels Play(Plugin& plugin, const MidiSequence& sequence, PassOptions options = 
   return RenderPass(plugin, sequence, options, nullptr).levels;
 }
 
-// Reads a string opcode into a buffer full of marks, to see how far the plug-in writes.
-size_t WrittenLength(Plugin& plugin, vst::int32 opcode, vst::int32 index, bool& terminated) {
+// Reads a string opcode into a buffer full of marks: how many bytes the plug-in wrote (0 for
+// none), and whether a terminator is among them.
+size_t WrittenExtent(Plugin& plugin, vst::int32 opcode, vst::int32 index, bool& terminated) {
   constexpr size_t kProbe = 2048;
-  std::vector<char> buffer(kProbe, '\x7f');
+  constexpr char kMark = '\x7f';
+  std::vector<char> buffer(kProbe, kMark);
   plugin.Dispatch(opcode, index, 0, buffer.data());
-  const void* nul = memchr(buffer.data(), '\0', kProbe);
-  terminated = nul != nullptr;
-  return terminated ? static_cast<const char*>(nul) - buffer.data() : kProbe;
+  size_t extent = kProbe;
+  while (extent > 0 && buffer[extent - 1] == kMark)
+    --extent;
+  terminated = extent == 0 || memchr(buffer.data(), '\0', extent) != nullptr;
+  return extent;
 }
 
 std::string Describe(const char* what, int index) {
@@ -268,10 +272,12 @@ Result CheckParameterTexts(Context& c) {
                              Probe{vst::effGetProductString, "product", kHostVendorBuffer},
                              Probe{vst::effGetProgramName, "program name", kHostNameBuffer}}) {
     bool terminated;
-    const size_t length = WrittenLength(*p, probe.opcode, 0, terminated);
-    if (length >= probe.limit) {
+    const size_t length = WrittenExtent(*p, probe.opcode, 0, terminated);
+    if (length > probe.limit) {
       r.Fail(std::string("the ") + probe.what + " takes " + std::to_string(length) +
              " bytes, more than the " + std::to_string(probe.limit) + " hosts pass");
+    } else if (!terminated) {
+      r.Fail(std::string("the ") + probe.what + " is not terminated");
     }
   }
   int unnamed = 0, text_entry = 0, text_entry_refused = 0;
@@ -280,11 +286,13 @@ Result CheckParameterTexts(Context& c) {
                                Probe{vst::effGetParamLabel, "label", kHostNameBuffer},
                                Probe{vst::effGetParamDisplay, "display text", kHostNameBuffer}}) {
       bool terminated;
-      const size_t length = WrittenLength(*p, probe.opcode, i, terminated);
-      if (length >= probe.limit) {
+      const size_t length = WrittenExtent(*p, probe.opcode, i, terminated);
+      if (length > probe.limit) {
         r.Fail(Describe("parameter", i) + ": the " + probe.what + " takes " +
                std::to_string(length) + " bytes, more than the " + std::to_string(probe.limit) +
                " hosts pass");
+      } else if (!terminated) {
+        r.Fail(Describe("parameter", i) + ": the " + probe.what + " is not terminated");
       }
     }
     if (p->ParamName(i).empty()) ++unnamed;
