@@ -96,6 +96,9 @@ TEST(ArgumentsTest, MistakesAreNamed) {
   EXPECT_EQ(Refusal({"save", "x.so", "--bank=yes", "-o", "b"}), "option --bank takes no value");
   EXPECT_EQ(Refusal({"info"}), "'info' needs a plug-in file");
   EXPECT_EQ(Refusal({"info", "x.so", "y.mid"}), "unexpected argument \"y.mid\"");
+  // An empty MIDI file name must not quietly become the demo phrase.
+  EXPECT_EQ(Refusal({"render", "x.so", "", "-o", "o.wav"}), "an empty file name was given");
+  EXPECT_EQ(Refusal({"info", ""}), "an empty file name was given");
   EXPECT_EQ(Refusal({"render", "x.so"}), "'render' needs an output file: -o OUT.wav");
   EXPECT_EQ(Refusal({"save", "x.so", "--bank"}), "'save --bank' needs an output file: -o FILE.fxb");
   EXPECT_EQ(Refusal({"save", "x.so", "--bank", "-p", "1", "-o", "b"}),

@@ -256,6 +256,12 @@ bool ParseArguments(const std::vector<std::string>& args, Options& out, std::str
     error = std::string("'") + CommandName(out.command) + "' needs a plug-in file";
     return false;
   }
+  for (const std::string& word : positional) {
+    if (word.empty()) {
+      error = "an empty file name was given";
+      return false;
+    }
+  }
   out.plugin = positional[0];
   const bool takes_midi = out.command == Command::kRender || out.command == Command::kBench;
   const size_t allowed = takes_midi ? 2 : 1;
