@@ -355,27 +355,38 @@ TEST_F(ProbeTest, WritesFlacWavAndAPicture) {
   ExpectNoPartialFiles();
 }
 
-TEST_F(ProbeTest, CheckPassesAndCatchesEveryFaultOnItsOwn) {
+TEST_F(ProbeTest, CheckPassesAWellBehavedPlugin) {
   const RunResult clean = Vsthost({"check", PROBE_PLUGIN, "--quick"});
   EXPECT_EQ(clean.status, 0) << clean.output;
   EXPECT_TRUE(Contains(clean.output, "11 checks: 11 passed, 0 failed")) << clean.output;
-
-  struct Fault {
-    const char* name;
-    const char* failing_line;  // the check that must fail, and why
-  };
-  for (const Fault f :
-       {Fault{"nan", "program 0: 1 NaN or infinite samples"},
-        Fault{"subnormal", "subnormal samples"}, Fault{"hum", "untouched, it outputs -40.0 dBFS"},
-        Fault{"crash", "the plug-in crashed"}, Fault{"drift", "chunk saved again differs"}}) {
-    const RunResult run =
-        Vsthost({"check", PROBE_PLUGIN, "--quick"}, std::string("VSTHOST_PROBE_FAULT=") + f.name);
-    EXPECT_EQ(run.status, 1) << f.name << "\n" << run.output;
-    EXPECT_TRUE(Contains(run.output, f.failing_line)) << f.name << "\n" << run.output;
-    // A crash in one check does not stop the others.
-    EXPECT_TRUE(Contains(run.output, "11 checks: ")) << f.name << "\n" << run.output;
-  }
 }
+
+struct Fault {
+  const char* name;
+  const char* reason;  // what the failing check must say
+};
+
+class ProbeFaultTest : public VsthostTest, public ::testing::WithParamInterface<Fault> {};
+
+TEST_P(ProbeFaultTest, CheckFailsNamesTheFaultAndRunsTheRest) {
+  const Fault f = GetParam();
+  const RunResult run =
+      Vsthost({"check", PROBE_PLUGIN, "--quick"}, std::string("VSTHOST_PROBE_FAULT=") + f.name);
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_TRUE(Contains(run.output, f.reason)) << run.output;
+  // A crash in one check does not stop the others.
+  EXPECT_TRUE(Contains(run.output, "11 checks: ")) << run.output;
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, ProbeFaultTest,
+                         ::testing::Values(Fault{"nan", "program 0: 1 NaN or infinite samples"},
+                                           Fault{"subnormal", "subnormal samples"},
+                                           Fault{"hum", "untouched, it outputs -40.0 dBFS"},
+                                           Fault{"crash", "the plug-in crashed"},
+                                           Fault{"drift", "chunk saved again differs"}),
+                         [](const ::testing::TestParamInfo<Fault>& info) {
+                           return std::string(info.param.name);
+                         });
 
 TEST_F(ProbeTest, BenchReportsRealTimeFactors) {
   const RunResult run = Vsthost({"bench", PROBE_PLUGIN, "--seconds", "0.5", "--voices", "8"});

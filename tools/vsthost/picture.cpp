@@ -42,32 +42,6 @@ void Blend(Rgb& pixel, Rgb color, float alpha) {
 
 }  // namespace
 
-void Fft(std::vector<std::complex<float>>& data) {
-  const size_t n = data.size();
-  for (size_t i = 1, j = 0; i < n; ++i) {
-    size_t bit = n >> 1;
-    for (; j & bit; bit >>= 1)
-      j ^= bit;
-    j ^= bit;
-    if (i < j) std::swap(data[i], data[j]);
-  }
-  for (size_t length = 2; length <= n; length <<= 1) {
-    const double angle = -2.0 * std::numbers::pi / static_cast<double>(length);
-    const std::complex<float> step(static_cast<float>(std::cos(angle)),
-                                   static_cast<float>(std::sin(angle)));
-    for (size_t start = 0; start < n; start += length) {
-      std::complex<float> w(1.0f, 0.0f);
-      for (size_t k = 0; k < length / 2; ++k) {
-        const std::complex<float> even = data[start + k];
-        const std::complex<float> odd = data[start + k + length / 2] * w;
-        data[start + k] = even + odd;
-        data[start + k + length / 2] = even - odd;
-        w *= step;
-      }
-    }
-  }
-}
-
 PictureBuilder::PictureBuilder(long total_frames, double sample_rate)
     : total_frames_(std::max(1L, total_frames)),
       sample_rate_(sample_rate),
@@ -82,7 +56,69 @@ PictureBuilder::PictureBuilder(long total_frames, double sample_rate)
   for (int i = 0; i < fft_size_; ++i) {
     window_[i] = static_cast<float>(0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * i / fft_size_));
   }
-  fft_buffer_.resize(fft_size_);
+  re_.resize(fft_size_);
+  im_.resize(fft_size_);
+  cos_.resize(fft_size_ / 2);
+  sin_.resize(fft_size_ / 2);
+  for (int k = 0; k < fft_size_ / 2; ++k) {
+    cos_[k] = static_cast<float>(std::cos(2.0 * std::numbers::pi * k / fft_size_));
+    sin_[k] = static_cast<float>(-std::sin(2.0 * std::numbers::pi * k / fft_size_));
+  }
+  int bits = 0;
+  while ((1 << bits) < fft_size_)
+    ++bits;
+  bit_reverse_.resize(fft_size_);
+  for (int i = 0; i < fft_size_; ++i) {
+    uint32_t r = 0;
+    for (int b = 0; b < bits; ++b)
+      r |= ((i >> b) & 1u) << (bits - 1 - b);
+    bit_reverse_[i] = r;
+  }
+  // Rows are spaced logarithmically from the top of the audible range down to 20 Hz.
+  const double top_hz = std::min(20000.0, sample_rate_ / 2.0);
+  const double bin_hz = sample_rate_ / fft_size_;
+  rows_.resize(kHeight);
+  for (int y = 0; y < kHeight; ++y) {
+    const double f_hi = top_hz * std::pow(kLowestHz / top_hz, static_cast<double>(y) / kHeight);
+    const double f_lo = top_hz * std::pow(kLowestHz / top_hz, static_cast<double>(y + 1) / kHeight);
+    RowBins& row = rows_[y];
+    row.between = f_hi - f_lo < bin_hz;
+    if (row.between) {
+      const double position = std::sqrt(f_lo * f_hi) / bin_hz;
+      row.lo = std::clamp(static_cast<int>(position), 0, fft_size_ / 2 - 1);
+      row.hi = row.lo + 1;
+      row.frac = static_cast<float>(std::clamp(position - row.lo, 0.0, 1.0));
+    } else {
+      row.lo = std::clamp(static_cast<int>(std::floor(f_lo / bin_hz)), 1, fft_size_ / 2);
+      row.hi = std::clamp(static_cast<int>(std::ceil(f_hi / bin_hz)), row.lo, fft_size_ / 2);
+      row.frac = 0.0f;
+    }
+  }
+}
+
+void PictureBuilder::Fft() {
+  const int n = fft_size_;
+  for (int i = 0; i < n; ++i) {
+    const uint32_t j = bit_reverse_[i];
+    if (static_cast<uint32_t>(i) < j) {
+      std::swap(re_[i], re_[j]);
+      std::swap(im_[i], im_[j]);
+    }
+  }
+  for (int half = 1, stride = n / 2; half < n; half *= 2, stride /= 2) {
+    for (int start = 0; start < n; start += 2 * half) {
+      for (int k = 0; k < half; ++k) {
+        const float wr = cos_[k * stride], wi = sin_[k * stride];
+        const int a = start + k, b = a + half;
+        const float br = re_[b] * wr - im_[b] * wi;
+        const float bi = re_[b] * wi + im_[b] * wr;
+        re_[b] = re_[a] - br;
+        im_[b] = im_[a] - bi;
+        re_[a] += br;
+        im_[a] += bi;
+      }
+    }
+  }
 }
 
 void PictureBuilder::Add(const float* left, const float* right, int frames) {
@@ -124,30 +160,22 @@ void PictureBuilder::ComputeSpectrum(Column& column) {
   for (int i = 0; i < fft_size_; ++i) {
     const long index = mono_pushed_ - fft_size_ + i;
     const float v = index >= 0 ? ring_[index % fft_size_] : 0.0f;
-    fft_buffer_[i] = {v * window_[i], 0.0f};
+    re_[i] = v * window_[i];
+    im_[i] = 0.0f;
   }
-  Fft(fft_buffer_);
+  Fft();
   // A full-scale sine reads 0 dB: the Hann window keeps half the amplitude, the FFT sums N.
   const float scale = 4.0f / fft_size_;
-  const double top_hz = std::min(20000.0, sample_rate_ / 2.0);
-  const double bin_hz = sample_rate_ / fft_size_;
+  auto magnitude = [&](int b) { return std::sqrt(re_[b] * re_[b] + im_[b] * im_[b]); };
   column.spectrum.assign(kHeight, kFloorDb);
   for (int y = 0; y < kHeight; ++y) {
-    // Rows are spaced logarithmically; each row takes the loudest bin it covers.
-    const double f_hi = top_hz * std::pow(kLowestHz / top_hz, static_cast<double>(y) / kHeight);
-    const double f_lo = top_hz * std::pow(kLowestHz / top_hz, static_cast<double>(y + 1) / kHeight);
+    const RowBins& row = rows_[y];
     float loudest = 0.0f;
-    if (f_hi - f_lo < bin_hz) {
-      // Rows narrower than a bin (the low end) read between bins, so the picture has no steps.
-      const double position = std::sqrt(f_lo * f_hi) / bin_hz;
-      const int b = std::clamp(static_cast<int>(position), 0, fft_size_ / 2 - 1);
-      const float frac = static_cast<float>(std::clamp(position - b, 0.0, 1.0));
-      loudest = std::abs(fft_buffer_[b]) * (1.0f - frac) + std::abs(fft_buffer_[b + 1]) * frac;
+    if (row.between) {
+      loudest = magnitude(row.lo) * (1.0f - row.frac) + magnitude(row.hi) * row.frac;
     } else {
-      int b_lo = std::clamp(static_cast<int>(std::floor(f_lo / bin_hz)), 1, fft_size_ / 2);
-      int b_hi = std::clamp(static_cast<int>(std::ceil(f_hi / bin_hz)), b_lo, fft_size_ / 2);
-      for (int b = b_lo; b <= b_hi; ++b)
-        loudest = std::max(loudest, std::abs(fft_buffer_[b]));
+      for (int b = row.lo; b <= row.hi; ++b)
+        loudest = std::max(loudest, magnitude(b));
     }
     const float db = loudest > 0.0f ? 20.0f * std::log10(loudest * scale) : kFloorDb;
     column.spectrum[y] = std::max(kFloorDb, db);

@@ -1,7 +1,7 @@
 // A picture of a render: the waveform of both channels drawn over a spectrogram, as PNG.
 #pragma once
 
-#include <complex>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -39,10 +39,17 @@ class PictureBuilder {
   long mono_pushed_ = 0;     // samples in the ring's history, zero padding included
   int next_spectrum_ = 0;
   std::vector<float> window_;
-  std::vector<std::complex<float>> fft_buffer_;
+  // The FFT's working arrays and tables, made once.
+  std::vector<float> re_, im_, cos_, sin_;
+  std::vector<uint32_t> bit_reverse_;
+  // Which bins each picture row reads: rows narrower than a bin interpolate between two.
+  struct RowBins {
+    int lo, hi;
+    float frac;
+    bool between;
+  };
+  std::vector<RowBins> rows_;
+  void Fft();
 };
-
-// In place, size a power of two.
-void Fft(std::vector<std::complex<float>>& data);
 
 }  // namespace vsthost

@@ -34,21 +34,6 @@ bool AllDigits(const std::string& s) {
          std::all_of(s.begin(), s.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
 }
 
-// "On" matches "on"; "440" matches "440 Hz"; "-3" matches "-3.0 dB".
-bool DisplayMatches(const std::string& display, const std::string& wanted) {
-  const std::string d = Lower(Trim(display)), w = Lower(Trim(wanted));
-  if (d == w) return true;
-  if (d.size() > w.size() && d.compare(0, w.size(), w) == 0 && d[w.size()] == ' ') return true;
-  double dv, wv;
-  int dd, wd;
-  if (LeadingNumber(d, dv, dd) && LeadingNumber(w, wv, wd)) {
-    // Equal to the precision the display shows.
-    const double tolerance = 0.5 * std::pow(10.0, -dd) + 1e-9 * std::fabs(wv);
-    return std::fabs(dv - wv) <= tolerance;
-  }
-  return false;
-}
-
 }  // namespace
 
 bool LeadingNumber(const std::string& text, double& value, int& decimals) {
@@ -71,6 +56,20 @@ bool LeadingNumber(const std::string& text, double& value, int& decimals) {
     decimals = std::max(0, decimals - 3);
   }
   return true;
+}
+
+bool DisplayMatches(const std::string& display, const std::string& wanted) {
+  const std::string d = Lower(Trim(display)), w = Lower(Trim(wanted));
+  if (d == w) return true;
+  if (d.size() > w.size() && d.compare(0, w.size(), w) == 0 && d[w.size()] == ' ') return true;
+  double dv, wv;
+  int dd, wd;
+  if (LeadingNumber(d, dv, dd) && LeadingNumber(w, wv, wd)) {
+    // Equal to the precision the display shows.
+    const double tolerance = 0.5 * std::pow(10.0, -dd) + 1e-9 * std::fabs(wv);
+    return std::fabs(dv - wv) <= tolerance;
+  }
+  return false;
 }
 
 bool FindParameter(Plugin& plugin, const std::string& name, int& index, std::string& error) {

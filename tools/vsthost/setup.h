@@ -31,6 +31,10 @@ bool LoadPresetFile(Plugin& plugin, const std::string& path, std::string& report
 FxProgram CaptureProgram(Plugin& plugin);
 FxBank CaptureBank(Plugin& plugin);
 
+// Whether a display text shows the wanted text: the same words in any letter case, the text
+// followed by a unit ("440" and "440 Hz"), or the same number to the display's precision.
+bool DisplayMatches(const std::string& display, const std::string& wanted);
+
 // Leading number of a display or entry text; "1.5k" and "1.5 kHz" count as 1500.
 bool LeadingNumber(const std::string& text, double& value, int& decimals);
 
