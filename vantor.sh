@@ -189,11 +189,19 @@ cmd_windows() {
   run_windows
 }
 
+# Factory programs the demo plays its phrase through, one after another.
+DEMO_PROGRAMS=("Pad: Fat Strings" "Poly: PWM Stringz" "Stack: Synth Bells" "Bass: Classic Rezo")
+
 cmd_demo() {
   need_packages "${BUILD_PACKAGES[@]}"
   configure_build build -DCMAKE_BUILD_TYPE=Release -DVANTOR_TESTS=OFF -DVANTOR_BENCH=OFF
   mkdir -p out
-  build/tools/vantor_demo out/demo.wav
+  local programs=()
+  for program in "${DEMO_PROGRAMS[@]}"; do programs+=(--program "$program"); done
+  # vsthost loads the built plug-in as any host would and reports what it played, the levels
+  # and the real-time factor.
+  build/tools/vsthost/vsthost render build/host/Vantor.so "${programs[@]}" --tail 2 \
+    -o out/demo.wav --picture out/demo.png
 }
 
 # Renders every factory program through the built plug-in with vsthost into out/audition: a WAV

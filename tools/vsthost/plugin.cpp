@@ -51,7 +51,10 @@ constexpr size_t kStringBuffer = 1024;
 std::shared_ptr<PluginLibrary> PluginLibrary::Open(const std::string& path, std::string& error) {
   // dlopen searches the library path for a bare name; a plug-in file is meant literally.
   const std::string literal = path.find('/') == std::string::npos ? "./" + path : path;
-  void* handle = dlopen(literal.c_str(), RTLD_NOW | RTLD_LOCAL);
+  // RTLD_NODELETE: a plug-in stays mapped until the process ends. Unloading one whose threads,
+  // thread-local destructors or private C++ runtime outlive its last instance crashes or leaks,
+  // and a command-line host gains nothing from giving the memory back early.
+  void* handle = dlopen(literal.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   if (!handle) {
     const char* why = dlerror();
     error = "cannot load " + path + ": " + (why ? why : "unknown reason");

@@ -112,12 +112,12 @@ MidiSequence DemoPhrase() {
       {38, {53, 57, 62}}, {34, {53, 58, 62}}, {41, {53, 57, 60}},
       {36, {52, 55, 60}}, {38, {53, 57, 62}},
   };
+  // Each chord lasts until the next begins, so pads sound legato across the bars.
   for (int bar = 0; bar < 5; ++bar) {
     const double at = bar * 4.0;
-    const double length = bar == 4 ? 4.0 : 3.8;
-    b.Note(at, length, kChords[bar].bass, 100);
+    b.Note(at, 4.0, kChords[bar].bass, 100);
     for (int key : kChords[bar].notes)
-      b.Note(at + 0.02, length - 0.02, key, 72);
+      b.Note(at + 0.02, 4.0, key, 72);
   }
   struct MelodyNote {
     double beat, beats;
