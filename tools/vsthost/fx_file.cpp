@@ -1,81 +1,49 @@
-// Program and bank file layouts: big-endian headers, then parameter lists or an opaque chunk.
+// Program and bank files: the shared big-endian headers, then parameter lists or a chunk.
 #include "tools/vsthost/fx_file.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "host/vst24.h"
+#include "core/fx_format.h"
 
 namespace vsthost {
 namespace {
 
-constexpr size_t kProgramHeaderSize = 56;  // up to the parameters or the chunk size
-constexpr size_t kBankHeaderSize = 156;    // up to the programs or the chunk size
-constexpr size_t kNameSize = 28;
 // A parameter count beyond this is a damaged file, not a plug-in.
 constexpr int32_t kMaxParams = 1 << 20;
 
-int32_t GetBE(std::span<const uint8_t> b, size_t at) {
-  return static_cast<int32_t>((uint32_t{b[at]} << 24) | (uint32_t{b[at + 1]} << 16) |
-                              (uint32_t{b[at + 2]} << 8) | uint32_t{b[at + 3]});
+// Why ParseFxHeader refused the record at the start of `rest`.
+std::string HeaderProblem(std::span<const uint8_t> rest, bool top_level) {
+  if (rest.size() < 12 || vantor::LoadBigEndian32(rest.data()) != vantor::kFxFileMagic) {
+    return top_level ? "not a program or bank file (it does not start with \"CcnK\")"
+                     : "a program does not start with \"CcnK\"";
+  }
+  const int32_t kind = vantor::LoadBigEndian32(rest.data() + 8);
+  if (!vantor::IsFxKind(kind)) {
+    return "unknown file kind " + FourCCText(kind) +
+           " (expected \"FxCk\", \"FPCh\", \"FxBk\" or \"FBCh\")";
+  }
+  return vantor::IsFxBank(kind) ? "the bank header is cut off" : "the program header is cut off";
 }
 
-void PutBE(std::vector<uint8_t>& out, int32_t v) {
-  const auto u = static_cast<uint32_t>(v);
-  out.push_back(static_cast<uint8_t>(u >> 24));
-  out.push_back(static_cast<uint8_t>(u >> 16));
-  out.push_back(static_cast<uint8_t>(u >> 8));
-  out.push_back(static_cast<uint8_t>(u));
-}
-
-void SetBE(std::vector<uint8_t>& out, size_t at, int32_t v) {
-  const auto u = static_cast<uint32_t>(v);
-  for (int i = 0; i < 4; ++i)
-    out[at + i] = static_cast<uint8_t>(u >> (24 - 8 * i));
-}
-
-float GetFloatBE(std::span<const uint8_t> b, size_t at) {
-  const auto bits = static_cast<uint32_t>(GetBE(b, at));
-  float f;
-  std::memcpy(&f, &bits, sizeof f);
-  return f;
-}
-
-void PutFloatBE(std::vector<uint8_t>& out, float f) {
-  uint32_t bits;
-  std::memcpy(&bits, &f, sizeof bits);
-  PutBE(out, static_cast<int32_t>(bits));
-}
-
-std::string GetName(std::span<const uint8_t> b, size_t at) {
-  const char* p = reinterpret_cast<const char*>(b.data() + at);
-  return std::string(p, strnlen(p, kNameSize));
-}
-
-void PutName(std::vector<uint8_t>& out, const std::string& name) {
-  char field[kNameSize] = {};
-  std::memcpy(field, name.data(), std::min(name.size(), kNameSize - 1));  // keep a terminator
-  out.insert(out.end(), field, field + kNameSize);
-}
-
-// The common header of a program record; `at` is where its "CcnK" stands.
+// The program record at `at`; `end` becomes the position after it.
 bool ParseProgramRecord(std::span<const uint8_t> b, size_t at, FxProgram& out, size_t& end,
                         std::string& error) {
-  if (b.size() - at < kProgramHeaderSize) {
-    error = "the program header is cut off";
+  vantor::FxHeader h;
+  if (!vantor::ParseFxHeader(b.data() + at, b.size() - at, &h)) {
+    error = HeaderProblem(b.subspan(at), at == 0);
     return false;
   }
-  if (GetBE(b, at) != vst::kCcnKMagic) {
-    error = "a program does not start with \"CcnK\"";
+  if (vantor::IsFxBank(h.kind)) {
+    error = "a bank stands where a program should";
     return false;
   }
-  const int32_t kind = GetBE(b, at + 8);
-  out.plugin_id = GetBE(b, at + 16);
-  out.plugin_version = GetBE(b, at + 20);
-  out.num_params = GetBE(b, at + 24);
-  out.name = GetName(b, at + 28);
-  const size_t data = at + kProgramHeaderSize;
-  if (kind == vst::kFxProgramMagic) {
+  out.plugin_id = h.plugin_id;
+  out.plugin_version = h.plugin_version;
+  out.num_params = h.count;
+  out.name = h.name;
+  const size_t data = at + vantor::FxHeaderSize(h.kind);
+  if (h.kind == vantor::kFxProgramParams) {
     if (out.num_params < 0 || out.num_params > kMaxParams) {
       error = "the program announces " + std::to_string(out.num_params) + " parameters";
       return false;
@@ -88,68 +56,53 @@ bool ParseProgramRecord(std::span<const uint8_t> b, size_t at, FxProgram& out, s
     }
     out.is_chunk = false;
     out.params.resize(count);
-    for (size_t i = 0; i < count; ++i)
-      out.params[i] = GetFloatBE(b, data + 4 * i);
+    for (size_t i = 0; i < count; ++i) {
+      out.params[i] = vantor::LoadBigEndianFloat(b.data() + data + 4 * i);
+    }
     end = data + 4 * count;
     return true;
   }
-  if (kind == vst::kFxProgramChunkMagic) {
-    if (b.size() - data < 4) {
-      error = "the program's chunk size is cut off";
-      return false;
-    }
-    const int32_t size = GetBE(b, data);
-    if (size < 0 || static_cast<size_t>(size) > b.size() - data - 4) {
-      error = "the program's chunk size (" + std::to_string(size) + " bytes) exceeds the file";
-      return false;
-    }
-    out.is_chunk = true;
-    out.chunk.assign(b.begin() + data + 4, b.begin() + data + 4 + size);
-    end = data + 4 + size;
-    return true;
+  if (h.chunk_size < 0 || static_cast<size_t>(h.chunk_size) > b.size() - data) {
+    error =
+        "the program's chunk size (" + std::to_string(h.chunk_size) + " bytes) exceeds the file";
+    return false;
   }
-  error = "unknown program kind " + FourCCText(kind) + " (expected \"FxCk\" or \"FPCh\")";
-  return false;
+  out.is_chunk = true;
+  out.chunk.assign(b.begin() + data, b.begin() + data + h.chunk_size);
+  end = data + h.chunk_size;
+  return true;
 }
 
 bool ParseBank(std::span<const uint8_t> b, FxBank& out, std::string& error) {
-  if (b.size() < kBankHeaderSize) {
-    error = "the bank header is cut off";
+  vantor::FxHeader h;
+  if (!vantor::ParseFxHeader(b.data(), b.size(), &h)) {
+    error = HeaderProblem(b, true);
     return false;
   }
-  const int32_t kind = GetBE(b, 8);
-  const int32_t version = GetBE(b, 12);
-  out.plugin_id = GetBE(b, 16);
-  out.plugin_version = GetBE(b, 20);
-  out.num_programs = GetBE(b, 24);
+  out.plugin_id = h.plugin_id;
+  out.plugin_version = h.plugin_version;
+  out.num_programs = h.count;
   // Version 1 files keep this field reserved; only later versions name the current program.
-  out.current_program = version >= 2 ? GetBE(b, 28) : -1;
-  if (kind == vst::kFxBankChunkMagic) {
-    if (b.size() < kBankHeaderSize + 4) {
-      error = "the bank's chunk size is cut off";
-      return false;
-    }
-    const int32_t size = GetBE(b, kBankHeaderSize);
-    if (size < 0 || static_cast<size_t>(size) > b.size() - kBankHeaderSize - 4) {
-      error = "the bank's chunk size (" + std::to_string(size) + " bytes) exceeds the file";
+  out.current_program = h.format_version >= 2 ? h.current_program : -1;
+  const size_t data = vantor::FxHeaderSize(h.kind);
+  if (h.kind == vantor::kFxBankChunk) {
+    if (h.chunk_size < 0 || static_cast<size_t>(h.chunk_size) > b.size() - data) {
+      error = "the bank's chunk size (" + std::to_string(h.chunk_size) + " bytes) exceeds the file";
       return false;
     }
     out.is_chunk = true;
-    out.chunk.assign(b.begin() + kBankHeaderSize + 4, b.begin() + kBankHeaderSize + 4 + size);
+    out.chunk.assign(b.begin() + data, b.begin() + data + h.chunk_size);
     return true;
   }
-  if (kind != vst::kFxBankMagic) {
-    error = "unknown bank kind " + FourCCText(kind) + " (expected \"FxBk\" or \"FBCh\")";
-    return false;
-  }
+  const size_t smallest_program = vantor::FxHeaderSize(vantor::kFxProgramParams);
   if (out.num_programs < 0 ||
-      static_cast<size_t>(out.num_programs) > (b.size() - kBankHeaderSize) / kProgramHeaderSize) {
+      static_cast<size_t>(out.num_programs) > (b.size() - data) / smallest_program) {
     error = "the bank announces " + std::to_string(out.num_programs) +
             " programs, more than the file holds";
     return false;
   }
   out.is_chunk = false;
-  size_t at = kBankHeaderSize;
+  size_t at = data;
   for (int32_t i = 0; i < out.num_programs; ++i) {
     FxProgram program;
     size_t end = 0;
@@ -167,6 +120,43 @@ bool ParseBank(std::span<const uint8_t> b, FxBank& out, std::string& error) {
   return true;
 }
 
+// Appends a header of `kind`; the byte size is set once the whole file is there.
+void AppendHeader(std::vector<uint8_t>& out, vantor::FxHeader header) {
+  header.byte_size = 0;
+  const size_t at = out.size();
+  out.resize(at + vantor::FxHeaderSize(header.kind));
+  vantor::WriteFxHeader(header, out.data() + at);
+}
+
+// Hosts count what follows the byte-size field itself.
+void FinishByteSize(std::vector<uint8_t>& out, size_t start) {
+  vantor::StoreBigEndian32(out.data() + start + 4, static_cast<int32_t>(out.size() - start - 8));
+}
+
+void AppendProgram(std::vector<uint8_t>& out, const FxProgram& program, bool as_chunk) {
+  const size_t start = out.size();
+  vantor::FxHeader h;
+  h.kind = as_chunk ? vantor::kFxProgramChunk : vantor::kFxProgramParams;
+  h.format_version = 1;
+  h.plugin_id = program.plugin_id;
+  h.plugin_version = program.plugin_version;
+  h.count = as_chunk ? program.num_params : static_cast<int32_t>(program.params.size());
+  memcpy(h.name, program.name.data(),
+         std::min<size_t>(program.name.size(), vantor::kFxProgramNameSize));
+  h.chunk_size = static_cast<int32_t>(program.chunk.size());
+  AppendHeader(out, h);
+  if (as_chunk) {
+    out.insert(out.end(), program.chunk.begin(), program.chunk.end());
+  } else {
+    const size_t at = out.size();
+    out.resize(at + 4 * program.params.size());
+    for (size_t i = 0; i < program.params.size(); ++i) {
+      vantor::StoreBigEndianFloat(out.data() + at + 4 * i, program.params[i]);
+    }
+  }
+  FinishByteSize(out, start);
+}
+
 }  // namespace
 
 std::string FourCCText(int32_t id) {
@@ -182,70 +172,40 @@ std::string FourCCText(int32_t id) {
 
 bool ParseFxFile(std::span<const uint8_t> bytes, FxFile& out, std::string& error) {
   out = FxFile{};
-  if (bytes.size() < 12 || GetBE(bytes, 0) != vst::kCcnKMagic) {
-    error = "not a program or bank file (it does not start with \"CcnK\")";
-    return false;
-  }
   // The byte size at offset 4 is not trusted: writers disagree on whether it counts the first
   // eight bytes, so every length is taken from the fields that follow.
-  const int32_t kind = GetBE(bytes, 8);
-  if (kind == vst::kFxProgramMagic || kind == vst::kFxProgramChunkMagic) {
-    size_t end = 0;
-    return ParseProgramRecord(bytes, 0, out.program, end, error);
-  }
-  if (kind == vst::kFxBankMagic || kind == vst::kFxBankChunkMagic) {
+  if (bytes.size() >= 12 && vantor::IsFxBank(vantor::LoadBigEndian32(bytes.data() + 8))) {
     out.is_bank = true;
     return ParseBank(bytes, out.bank, error);
   }
-  error = "unknown file kind " + FourCCText(kind) +
-          " (expected \"FxCk\", \"FPCh\", \"FxBk\" or \"FBCh\")";
-  return false;
+  size_t end = 0;
+  return ParseProgramRecord(bytes, 0, out.program, end, error);
 }
 
 std::vector<uint8_t> WriteFxProgram(const FxProgram& program) {
   std::vector<uint8_t> out;
-  PutBE(out, vst::kCcnKMagic);
-  PutBE(out, 0);  // byte size, filled in below
-  PutBE(out, program.is_chunk ? vst::kFxProgramChunkMagic : vst::kFxProgramMagic);
-  PutBE(out, 1);  // format version
-  PutBE(out, program.plugin_id);
-  PutBE(out, program.plugin_version);
-  PutBE(out, program.is_chunk ? program.num_params : static_cast<int32_t>(program.params.size()));
-  PutName(out, program.name);
-  if (program.is_chunk) {
-    PutBE(out, static_cast<int32_t>(program.chunk.size()));
-    out.insert(out.end(), program.chunk.begin(), program.chunk.end());
-  } else {
-    for (float v : program.params)
-      PutFloatBE(out, v);
-  }
-  SetBE(out, 4, static_cast<int32_t>(out.size() - 8));  // counts what follows the size field
+  AppendProgram(out, program, program.is_chunk);
   return out;
 }
 
 std::vector<uint8_t> WriteFxBank(const FxBank& bank) {
   std::vector<uint8_t> out;
-  PutBE(out, vst::kCcnKMagic);
-  PutBE(out, 0);
-  PutBE(out, bank.is_chunk ? vst::kFxBankChunkMagic : vst::kFxBankMagic);
-  PutBE(out, 2);  // format version 2 carries the current program
-  PutBE(out, bank.plugin_id);
-  PutBE(out, bank.plugin_version);
-  PutBE(out, bank.is_chunk ? bank.num_programs : static_cast<int32_t>(bank.programs.size()));
-  PutBE(out, bank.current_program < 0 ? 0 : bank.current_program);
-  out.resize(kBankHeaderSize, 0);
+  vantor::FxHeader h;
+  h.kind = bank.is_chunk ? vantor::kFxBankChunk : vantor::kFxBankParams;
+  h.format_version = 2;  // version 2 carries the current program
+  h.plugin_id = bank.plugin_id;
+  h.plugin_version = bank.plugin_version;
+  h.count = bank.is_chunk ? bank.num_programs : static_cast<int32_t>(bank.programs.size());
+  h.current_program = std::max(0, bank.current_program);
+  h.chunk_size = static_cast<int32_t>(bank.chunk.size());
+  AppendHeader(out, h);
   if (bank.is_chunk) {
-    PutBE(out, static_cast<int32_t>(bank.chunk.size()));
     out.insert(out.end(), bank.chunk.begin(), bank.chunk.end());
   } else {
-    for (const FxProgram& p : bank.programs) {
-      FxProgram record = p;
-      record.is_chunk = false;
-      const std::vector<uint8_t> bytes = WriteFxProgram(record);
-      out.insert(out.end(), bytes.begin(), bytes.end());
-    }
+    for (const FxProgram& p : bank.programs)
+      AppendProgram(out, p, false);
   }
-  SetBE(out, 4, static_cast<int32_t>(out.size() - 8));
+  FinishByteSize(out, 0);
   return out;
 }
 
