@@ -226,6 +226,12 @@ void Plugin::SetProgram(int index) {
   Dispatch(vst::effEndSetProgram);
 }
 
+void Plugin::SetProgramName(const std::string& name) {
+  std::vector<char> copy(name.begin(), name.end());
+  copy.push_back('\0');
+  Dispatch(vst::effSetProgramName, 0, 0, copy.data());
+}
+
 void Plugin::Configure(double sample_rate, int block_size) {
   host_.sample_rate = sample_rate;
   host_.block_size = block_size;

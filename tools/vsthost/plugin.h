@@ -109,6 +109,7 @@ class Plugin {
   bool String2Parameter(int index, const std::string& text);
   int GetProgram() { return static_cast<int>(Dispatch(vst::effGetProgram)); }
   void SetProgram(int index);
+  void SetProgramName(const std::string& name);
 
   // Only while suspended, as the interface requires.
   void Configure(double sample_rate, int block_size);

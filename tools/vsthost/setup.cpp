@@ -269,11 +269,7 @@ bool LoadPresetFile(Plugin& plugin, const std::string& path, std::string& report
       for (int i = 0; i < p.num_params; ++i)
         plugin.SetParameter(i, p.params[i]);
     }
-    if (!p.name.empty()) {
-      std::vector<char> name(p.name.begin(), p.name.end());
-      name.push_back('\0');
-      plugin.Dispatch(vst::effSetProgramName, 0, 0, name.data());
-    }
+    if (!p.name.empty()) plugin.SetProgramName(p.name);
     report = "loaded program \"" + p.name + "\" from " + path;
     return true;
   }
@@ -290,9 +286,7 @@ bool LoadPresetFile(Plugin& plugin, const std::string& path, std::string& report
       plugin.SetProgram(i);
       for (int k = 0; k < p.num_params; ++k)
         plugin.SetParameter(k, p.params[k]);
-      std::vector<char> name(p.name.begin(), p.name.end());
-      name.push_back('\0');
-      plugin.Dispatch(vst::effSetProgramName, 0, 0, name.data());
+      plugin.SetProgramName(p.name);
     }
     const int current =
         bank.current_program >= 0 && bank.current_program < count ? bank.current_program : 0;
@@ -302,20 +296,36 @@ bool LoadPresetFile(Plugin& plugin, const std::string& path, std::string& report
   return true;
 }
 
-FxProgram CaptureProgram(Plugin& plugin) {
+namespace {
+
+// The current program as a parameter list, the form every plug-in can give.
+FxProgram CaptureParameterList(Plugin& plugin) {
   FxProgram p;
   p.plugin_id = plugin.effect()->uniqueID;
   p.plugin_version = plugin.effect()->version;
   p.num_params = plugin.NumParams();
   p.name = plugin.CurrentProgramName();
-  if (plugin.HasFlag(vst::effFlagsProgramChunks) && plugin.GetChunk(false, p.chunk)) {
-    p.is_chunk = true;
-    return p;
-  }
   p.params.resize(p.num_params);
   for (int i = 0; i < p.num_params; ++i)
     p.params[i] = plugin.GetParameter(i);
   return p;
+}
+
+}  // namespace
+
+FxProgram CaptureProgram(Plugin& plugin) {
+  std::vector<uint8_t> chunk;
+  if (plugin.HasFlag(vst::effFlagsProgramChunks) && plugin.GetChunk(false, chunk)) {
+    FxProgram p;
+    p.plugin_id = plugin.effect()->uniqueID;
+    p.plugin_version = plugin.effect()->version;
+    p.num_params = plugin.NumParams();
+    p.name = plugin.CurrentProgramName();
+    p.is_chunk = true;
+    p.chunk = std::move(chunk);
+    return p;
+  }
+  return CaptureParameterList(plugin);
 }
 
 FxBank CaptureBank(Plugin& plugin) {
@@ -330,15 +340,7 @@ FxBank CaptureBank(Plugin& plugin) {
   }
   for (int i = 0; i < bank.num_programs; ++i) {
     plugin.SetProgram(i);
-    FxProgram p;
-    p.plugin_id = bank.plugin_id;
-    p.plugin_version = bank.plugin_version;
-    p.num_params = plugin.NumParams();
-    p.name = plugin.CurrentProgramName();
-    p.params.resize(p.num_params);
-    for (int k = 0; k < p.num_params; ++k)
-      p.params[k] = plugin.GetParameter(k);
-    bank.programs.push_back(std::move(p));
+    bank.programs.push_back(CaptureParameterList(plugin));
   }
   plugin.SetProgram(bank.current_program);
   return bank;
