@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
+
 namespace vantor {
 namespace {
 
@@ -118,29 +120,10 @@ std::unique_ptr<RasterMemBitmap> LoadPngMemory(const uint8_t* bytes, size_t leng
   return bitmap;
 }
 
-namespace {
-
-bool ReadWholeFile(const char* path, std::vector<uint8_t>* out) {
-  if (!path || !*path) return false;
-  FILE* file = fopen(path, "rb");
-  if (!file) return false;
-  bool ok = fseek(file, 0, SEEK_END) == 0;
-  const long size = ok ? ftell(file) : -1;
-  ok = ok && size >= 0 && static_cast<unsigned long>(size) <= kRasterMaxPngFileSize &&
-       fseek(file, 0, SEEK_SET) == 0;
-  if (ok) {
-    out->resize(static_cast<size_t>(size));
-    ok = fread(out->data(), 1, out->size(), file) == out->size();
-  }
-  fclose(file);
-  return ok;
-}
-
-}  // namespace
-
 std::unique_ptr<RasterMemBitmap> LoadPngFile(const char* path) {
+  // Through the platform layer, which takes UTF-8 paths on every system.
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(path, &bytes)) return nullptr;
+  if (!path || !platform::ReadWholeFile(path, &bytes, kRasterMaxPngFileSize)) return nullptr;
   return LoadPngMemory(bytes.data(), bytes.size());
 }
 
@@ -157,10 +140,17 @@ bool LoadPngFile(const char* path, RasterBitmap* reuse) {
 
 namespace {
 
-bool Encode(png_structp png, png_infop info, const RasterBitmap& bitmap, FILE* file,
+void AppendBytes(png_structp png, png_bytep data, png_size_t length) {
+  auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+  out->insert(out->end(), data, data + length);
+}
+
+void FlushNothing(png_structp) {}
+
+bool Encode(png_structp png, png_infop info, const RasterBitmap& bitmap, std::vector<uint8_t>* out,
             std::vector<png_byte>* row) {
   if (setjmp(png_jmpbuf(png))) return false;
-  png_init_io(png, file);
+  png_set_write_fn(png, out, AppendBytes, FlushNothing);
   png_set_IHDR(png, info, static_cast<png_uint_32>(bitmap.Width()),
                static_cast<png_uint_32>(bitmap.Height()), 8, PNG_COLOR_TYPE_RGB_ALPHA,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -184,19 +174,15 @@ bool Encode(png_structp png, png_infop info, const RasterBitmap& bitmap, FILE* f
 
 bool SavePngFile(const RasterBitmap& bitmap, const char* path) {
   if (!path || !*path || bitmap.IsEmpty()) return false;
-  const std::string temporary = std::string(path) + ".partial";
   std::vector<png_byte> row(static_cast<size_t>(bitmap.Width()) * 4);
-  FILE* file = fopen(temporary.c_str(), "wb");
-  if (!file) return false;
+  std::vector<uint8_t> encoded;
   png_structp png =
       png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, OnPngError, OnPngWarning);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
-  bool ok = info && Encode(png, info, bitmap, file, &row);
+  const bool ok = info && Encode(png, info, bitmap, &encoded, &row);
   png_destroy_write_struct(&png, &info);
-  ok = fclose(file) == 0 && ok;
-  if (ok) ok = std::rename(temporary.c_str(), path) == 0;
-  if (!ok) std::remove(temporary.c_str());
-  return ok;
+  // The file appears whole or not at all.
+  return ok && platform::WriteWholeFile(path, encoded.data(), encoded.size());
 }
 
 }  // namespace vantor
