@@ -173,13 +173,15 @@ run_windows() {
     return 0
   fi
   want_wine32 || true
-  local arch dir
+  local arch dir linux_build=""
+  [ -x build-test/tools/vsthost/vsthost ] && [ -f build-test/host/Vantor.so ] && linux_build="$ROOT/build-test"
   for arch in x86_64 i686; do
     dir=build-win64
     [ "$arch" = i686 ] && dir=build-win32
     echo "-- $arch in $dir"
+    # The smoke test compares the Windows render with the normal Linux build's, when there is one.
     configure_build "$dir" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-$arch.cmake" \
-      -DCMAKE_BUILD_TYPE=Release -DVANTOR_BENCH=OFF
+      -DCMAKE_BUILD_TYPE=Release -DVANTOR_BENCH=OFF -DVANTOR_LINUX_BUILD="$linux_build"
     run_ctest "$dir"
   done
 }

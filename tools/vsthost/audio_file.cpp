@@ -1,4 +1,4 @@
-// libsndfile writing with clipping and a staged file; peak/RMS bookkeeping.
+// AudioFileWriter through libsndfile, with clipping and a staged file.
 #include "tools/vsthost/audio_file.h"
 
 #include <sndfile.h>
@@ -9,54 +9,8 @@
 
 namespace vsthost {
 
-void Levels::Add(const float* left, const float* right, int frames) {
-  for (const float* channel : {left, right}) {
-    for (int i = 0; i < frames; ++i) {
-      const float v = channel[i];
-      switch (std::fpclassify(v)) {
-        case FP_NAN:
-        case FP_INFINITE:
-          ++non_finite;
-          continue;
-        case FP_SUBNORMAL:
-          ++subnormal;
-          break;
-        default:
-          break;
-      }
-      const double a = std::fabs(static_cast<double>(v));
-      peak = std::max(peak, a);
-      sum_squares += a * a;
-    }
-  }
-  samples += 2L * frames;
-}
-
-void Levels::Merge(const Levels& other) {
-  peak = std::max(peak, other.peak);
-  sum_squares += other.sum_squares;
-  samples += other.samples;
-  non_finite += other.non_finite;
-  subnormal += other.subnormal;
-}
-
-double Levels::Rms() const {
-  return samples > 0 ? std::sqrt(sum_squares / samples) : 0.0;
-}
-
-double Levels::Db(double linear) {
-  return linear > 0.0 ? 20.0 * std::log10(linear) : -INFINITY;
-}
-
-std::string FormatDb(double linear) {
-  if (!(linear > 0.0)) return "silence";
-  char text[32];
-  snprintf(text, sizeof text, "%.1f dBFS", Levels::Db(linear));
-  return text;
-}
-
 AudioFileWriter::~AudioFileWriter() {
-  if (file_) sf_close(file_);
+  if (file_) sf_close(static_cast<SNDFILE*>(file_));
 }
 
 bool AudioFileWriter::Open(const std::string& path, double sample_rate, SampleFormat format,
@@ -97,7 +51,7 @@ bool AudioFileWriter::Open(const std::string& path, double sample_rate, SampleFo
     return false;
   }
   // Integer formats clip loud samples instead of wrapping them around.
-  sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+  sf_command(static_cast<SNDFILE*>(file_), SFC_SET_CLIPPING, nullptr, SF_TRUE);
   char text[96];
   snprintf(text, sizeof text, "%d Hz, %s %s, stereo", info.samplerate,
            format == SampleFormat::kPcm16   ? "16-bit"
@@ -118,7 +72,7 @@ bool AudioFileWriter::Write(const float* left, const float* right, int frames) {
       interleaved_[2 * i] = std::isfinite(l) ? l : 0.0f;
       interleaved_[2 * i + 1] = std::isfinite(r) ? r : 0.0f;
     }
-    if (sf_writef_float(file_, interleaved_, n) != n) {
+    if (sf_writef_float(static_cast<SNDFILE*>(file_), interleaved_, n) != n) {
       write_failed_ = true;
       return false;
     }
@@ -131,7 +85,7 @@ bool AudioFileWriter::Close(std::string& error) {
     error = "cannot write " + path_;
     return false;
   }
-  const int close_result = sf_close(file_);
+  const int close_result = sf_close(static_cast<SNDFILE*>(file_));
   file_ = nullptr;
   if (write_failed_ || close_result != 0) {
     error = "cannot write " + path_ + " (disk full?)";

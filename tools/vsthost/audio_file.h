@@ -1,4 +1,5 @@
-// Audio files (WAV, FLAC) through libsndfile, and the level meter every render reports.
+// Audio files (WAV, FLAC through libsndfile; WAV alone on Windows), and the level meter every
+// render reports.
 #pragma once
 
 #include <string>
@@ -6,7 +7,7 @@
 #include "tools/vsthost/arguments.h"
 #include "tools/vsthost/staged_file.h"
 
-typedef struct sf_private_tag SNDFILE;
+#include <cstdint>
 
 namespace vsthost {
 
@@ -44,7 +45,8 @@ class AudioFileWriter {
   std::string Description() const { return description_; }
 
  private:
-  SNDFILE* file_ = nullptr;
+  void* file_ = nullptr;  // libsndfile's SNDFILE, or the WAV writer's state on Windows
+  uint32_t sample_rate_ = 0;
   StagedFile staged_;
   std::string path_, description_;
   bool write_failed_ = false;

@@ -1,9 +1,5 @@
 // vsthost check: host-side conformance checks, each run in a child process of its own so that a
 // crash or a hang fails that check and the others still run.
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -16,6 +12,7 @@
 
 #include "tools/vsthost/commands.h"
 #include "tools/vsthost/fx_file.h"
+#include "tools/vsthost/os.h"
 #include "tools/vsthost/render.h"
 #include "tools/vsthost/setup.h"
 
@@ -607,71 +604,22 @@ constexpr CheckSpec kChecks[] = {
     {"setParameter from a second thread", CheckSecondThread},
 };
 
-// Runs one check in a child; its verdict comes back through a pipe.
+// Runs one check apart from this process where the system allows, so a crash is a verdict.
 Result RunIsolated(const CheckSpec& spec, Context& context, int timeout_seconds) {
-  fflush(stdout);
-  fflush(stderr);
-  int fds[2];
-  if (pipe(fds) != 0) {
-    Result r;
-    r.Fail("cannot create a pipe");
-    return r;
-  }
-  const pid_t pid = fork();
-  if (pid == 0) {
-    close(fds[0]);
-    const Result result = spec.run(context);
-    const std::string message = (result.passed ? "P" : "F") + result.Text();
-    size_t written = 0;
-    while (written < message.size()) {
-      const ssize_t n = write(fds[1], message.data() + written, message.size() - written);
-      if (n <= 0) break;
-      written += static_cast<size_t>(n);
-    }
-    close(fds[1]);
-    _exit(0);  // the plug-in's static destructors are not part of the check
-  }
-  close(fds[1]);
+  const os::ChildResult child = os::RunApart(
+      [&] {
+        const Result result = spec.run(context);
+        std::string answer(1, result.passed ? 'P' : 'F');
+        answer += result.Text();
+        return answer;
+      },
+      timeout_seconds);
   Result result;
-  if (pid < 0) {
-    close(fds[0]);
-    result.Fail("cannot start a child process");
-    return result;
-  }
-  std::string message;
-  bool timed_out = false;
-  const double deadline = timeout_seconds * 1000.0;
-  double waited = 0.0;
-  char buffer[4096];
-  for (;;) {
-    pollfd pfd{fds[0], POLLIN, 0};
-    const int ready = poll(&pfd, 1, 100);
-    if (ready > 0) {
-      const ssize_t n = read(fds[0], buffer, sizeof buffer);
-      if (n <= 0) break;
-      message.append(buffer, static_cast<size_t>(n));
-      continue;
-    }
-    waited += 100.0;
-    if (waited >= deadline) {
-      timed_out = true;
-      kill(pid, SIGKILL);
-      break;
-    }
-  }
-  close(fds[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  if (timed_out) {
-    result.Fail("did not finish within " + std::to_string(timeout_seconds) + " s");
-  } else if (WIFSIGNALED(status)) {
-    result.Fail(std::string("the plug-in crashed (") + strsignal(WTERMSIG(status)) + ")");
-  } else if (message.empty() || (WIFEXITED(status) && WEXITSTATUS(status) != 0)) {
-    result.Fail("the check ended without a verdict (exit status " +
-                std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + ")");
+  if (child.ending != os::ChildResult::Ending::kFinished) {
+    result.Fail(child.reason);
   } else {
-    result.passed = message[0] == 'P';
-    result.detail = message.substr(1);
+    result.passed = child.answer[0] == 'P';
+    result.detail = child.answer.substr(1);
   }
   return result;
 }

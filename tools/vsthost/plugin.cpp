@@ -1,13 +1,13 @@
-// The host side of the VST 2.4 interface: dlopen, the host callback, buffers and events.
+// The host side of the VST 2.4 interface: loading, the host callback, buffers and events.
 #include "tools/vsthost/plugin.h"
-
-#include <dlfcn.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <mutex>
 #include <unordered_map>
+
+#include "tools/vsthost/os.h"
 
 namespace vsthost {
 namespace {
@@ -49,25 +49,15 @@ constexpr size_t kStringBuffer = 1024;
 // PluginLibrary
 
 std::shared_ptr<PluginLibrary> PluginLibrary::Open(const std::string& path, std::string& error) {
-  // dlopen searches the library path for a bare name; a plug-in file is meant literally.
-  const std::string literal = path.find('/') == std::string::npos ? "./" + path : path;
-  // RTLD_NODELETE: a plug-in stays mapped until the process ends. Unloading one whose threads,
-  // thread-local destructors or private C++ runtime outlive its last instance crashes or leaks,
-  // and a command-line host gains nothing from giving the memory back early.
-  void* handle = dlopen(literal.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-  if (!handle) {
-    const char* why = dlerror();
-    error = "cannot load " + path + ": " + (why ? why : "unknown reason");
-    return nullptr;
-  }
+  void* handle = os::OpenLibrary(path, error);
+  if (!handle) return nullptr;
   std::shared_ptr<PluginLibrary> library(new PluginLibrary);
   library->handle_ = handle;
   library->path_ = path;
-  const size_t slash = literal.rfind('/');
-  library->directory_ = literal.substr(0, slash);
+  library->directory_ = os::FolderOf(path);
   // Many Linux plug-ins still export only the legacy name.
   for (const char* name : {"VSTPluginMain", "main"}) {
-    if (void* symbol = dlsym(handle, name)) {
+    if (void* symbol = os::LibrarySymbol(handle, name)) {
       library->entry_ = reinterpret_cast<Entry>(symbol);
       library->entry_name_ = name;
       return library;
@@ -78,7 +68,7 @@ std::shared_ptr<PluginLibrary> PluginLibrary::Open(const std::string& path, std:
 }
 
 PluginLibrary::~PluginLibrary() {
-  if (handle_) dlclose(handle_);
+  os::CloseLibrary(handle_);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,11 +1,10 @@
 // Progress bar drawing on standard error, and the clocks renders are timed with.
 #include "tools/vsthost/progress.h"
 
-#include <time.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
+
+#include "tools/vsthost/os.h"
 
 namespace vsthost {
 namespace {
@@ -18,7 +17,7 @@ constexpr int kBarWidth = 40;
 ProgressBar::ProgressBar(long total, double sample_rate, bool enabled)
     : total_(std::max(1L, total)),
       sample_rate_(sample_rate),
-      enabled_(enabled && isatty(STDERR_FILENO)),
+      enabled_(enabled && os::ErrorOutputIsTerminal()),
       start_(Clock::now()),
       last_draw_(start_) {}
 
@@ -51,15 +50,11 @@ void ProgressBar::Finish() {
 }
 
 double ThreadCpuSeconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return ts.tv_sec + ts.tv_nsec * 1e-9;
+  return os::ThreadCpuSeconds();
 }
 
 double WallSeconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return ts.tv_sec + ts.tv_nsec * 1e-9;
+  return os::WallSeconds();
 }
 
 }  // namespace vsthost
