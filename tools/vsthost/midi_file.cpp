@@ -141,8 +141,10 @@ bool ReadTrack(Reader& r, int track, std::vector<RawEvent>& out, uint64_t& end_t
       continue;
     }
     if (status != 0xFF) {
-      error = TrackError(
-          track, "status byte " + std::to_string(status) + " is not allowed in a MIDI file");
+      std::string what = "status byte ";
+      what += std::to_string(status);
+      what += " is not allowed in a MIDI file";
+      error = TrackError(track, what);
       return false;
     }
     uint8_t type;
