@@ -57,6 +57,9 @@ class Control {
   // Applies what the plug-in side stored since the last call: marks the control dirty (one extra
   // cycle) and refreshes the display controls. Called by the Graphics on its timer.
   void ApplyPluginChange();
+  // Asks for a redraw on the next timer tick; any thread (content that is not the value
+  // changed, such as a program's name).
+  void RequestRedraw() { pending_.store(true, std::memory_order_release); }
 
   // The bound parameter, or null.
   PluginParam* BoundParam() const;

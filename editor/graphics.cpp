@@ -336,6 +336,16 @@ void Graphics::HandleMouseDown(int x, int y, const MouseMods& mods) {
   Control* control = GetControl(hit);
   BeginGesture(control);
   control->MouseDown(x, y, mods);
+  RunDeferred();
+}
+
+void Graphics::RunDeferred() {
+  while (!deferred_.empty()) {
+    std::vector<std::function<void()>> work;
+    work.swap(deferred_);
+    for (auto& w : work)
+      w();
+  }
 }
 
 void Graphics::HandleMouseDrag(int x, int y, const MouseMods& mods) {
@@ -355,6 +365,7 @@ void Graphics::HandleMouseUp(int x, int y, const MouseMods& mods) {
   if (Control* control = GetControl(target)) control->MouseUp(x, y, mods);
   // Only a gesture that began is ended, so a release without a press tells the host nothing.
   EndGesture();
+  RunDeferred();
 }
 
 bool Graphics::HandleDoubleClick(int x, int y, const MouseMods& mods) {
@@ -368,6 +379,7 @@ bool Graphics::HandleDoubleClick(int x, int y, const MouseMods& mods) {
     BeginGesture(control);
     control->MouseDoubleClick(x, y, mods);
     EndGesture();
+    RunDeferred();
     return false;
   }
   mouse_capture_ = hit;
@@ -375,6 +387,7 @@ bool Graphics::HandleDoubleClick(int x, int y, const MouseMods& mods) {
   last_y_ = y;
   BeginGesture(control);
   control->MouseDown(x, y, mods);
+  RunDeferred();
   return true;
 }
 
@@ -418,6 +431,7 @@ bool Graphics::HandleKeyDown(int x, int y, int key) {
 // ---- Timer and redraw
 
 bool Graphics::CollectDirtyArea(Rect& area) {
+  RunDeferred();
   area = {};
   bool any = false;
   for (auto& control : controls_) {

@@ -2,6 +2,7 @@
 // parameter binding, and the platform slots a window implementation fills in.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -136,6 +137,10 @@ class Graphics : public PluginEditor {
   void RedrawArea(const Rect& area);
   // Forgets the mouse capture and the last mouse position (before a menu takes the mouse).
   void ResetMouseCapture();
+  // Runs `work` once the event being handled has been dispatched, or on the next timer tick:
+  // for work that replaces controls, such as rebuilding the layout from a menu choice, which
+  // must not delete the control whose handler asked for it.
+  void RunAfterEvent(std::function<void()> work) { deferred_.push_back(std::move(work)); }
 
   // Ends an in-place text entry with the text typed (cut to kMaxEnteredText characters): with a
   // parameter the text becomes its value, otherwise the control takes the text.
@@ -187,7 +192,9 @@ class Graphics : public PluginEditor {
   int Target(int x, int y) const;
   void BeginGesture(Control* control);
   void EndGesture();
+  void RunDeferred();
 
+  std::vector<std::function<void()>> deferred_;
   int idle_count_ = 0;
   int gesture_param_ = -1;  // parameter whose edit gesture the host was told of, -1 none
   Rect draw_area_;          // the area being redrawn

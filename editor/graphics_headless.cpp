@@ -2,6 +2,7 @@
 #include "editor/graphics_headless.h"
 
 #include "editor/raster/raster_png.h"
+#include "resources/editor_images.h"
 
 namespace vantor {
 namespace {
@@ -109,8 +110,9 @@ bool GraphicsHeadless::ClipboardText(std::string& out) {
 
 std::unique_ptr<RasterBitmap> GraphicsHeadless::LoadPlatformBitmap(int id, const char* name) {
   auto it = bitmaps_.find(id);
-  if (it == bitmaps_.end()) return nullptr;
-  return DecodePngResource(name, it->second.data(), it->second.size());
+  if (it != bitmaps_.end()) return DecodePngResource(name, it->second.data(), it->second.size());
+  const std::span<const uint8_t> built_in = EditorImageBytes(id);
+  return DecodePngResource(name, built_in.data(), built_in.size());
 }
 
 bool GraphicsHeadless::LaunchUrl(const char* url) {

@@ -102,7 +102,8 @@ class GraphicsHeadless : public Graphics {
   void set_folder(Folder folder, const std::string& path) { folders_[folder] = path; }
   void set_clipboard(std::optional<std::string> text) { clipboard_ = std::move(text); }
   void set_urls_open(bool open) { urls_open_ = open; }
-  // PNG bytes served by LoadPlatformBitmap for a resource identifier.
+  // PNG bytes served by LoadPlatformBitmap for a resource identifier, instead of the built-in
+  // image of that identifier.
   void ProvideBitmap(int id, std::vector<uint8_t> png) { bitmaps_[id] = std::move(png); }
   void set_window_open(bool open) { window_open_ = open; }
   // Whether OpenEditorWindow succeeds (on by default). The plug-in's own editor of a build

@@ -2,6 +2,8 @@
 #include "instrument/vantor.h"
 
 #include "core/vantor_params.h"
+#include "editor/editor_caches.h"
+#include "editor/graphics.h"
 
 namespace vantor {
 
@@ -12,10 +14,18 @@ Vantor::Vantor(vst::AudioMasterCallback host) : Synth(host), engine_(std::make_u
   ResetEngine();
   for (int i = 0; i < kNumParams; ++i)
     ParamChanged(i);
+  BuildEditorLayout();
+  AttachEditor(&graphics());
   LoadStartupPrograms();
 }
 
-Vantor::~Vantor() = default;
+Vantor::~Vantor() {
+  // The editor and its controls go with the shell layer; the bitmaps loaded from files for them
+  // are this instance's to free.
+  graphics().RemoveAllControls();
+  for (RasterBitmap* bitmap : file_bitmaps_)
+    BitmapStore::Instance().Remove(bitmap);
+}
 
 void Vantor::ResetEngine() {
   std::lock_guard lock(mutex_);

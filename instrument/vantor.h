@@ -1,15 +1,29 @@
 // Vantor: the instrument itself; its parameter set, state, sound engine and editor layout.
 #pragma once
 
+#include <array>
 #include <memory>
 
+#include "editor/bw_controls.h"
+#include "editor/vantor_layout.h"
 #include "engine/engine.h"
 #include "shell/synth.h"
 
 namespace vantor {
 
-class Vantor : public Synth, private ControllerListener {
+class Vantor : public Synth, public BwInstrument, private ControllerListener {
  public:
+  // The controls of the editor the layout keeps track of (owned by the editor).
+  struct EditorParts {
+    BitmapControl* background = nullptr;
+    BitmapControl* alternative_background = nullptr;
+    BitmapControl* mono_lamp = nullptr;
+    BitmapControl* poly_lamp = nullptr;
+    TextControl* info = nullptr;
+    BwPresetMenu* programs = nullptr;
+    BwSwitchMidiLearn* learn = nullptr;
+  };
+
   explicit Vantor(vst::AudioMasterCallback host = nullptr);
   ~Vantor() override;
 
@@ -20,6 +34,21 @@ class Vantor : public Synth, private ControllerListener {
   void DeclareParameters() override;
   bool SaveState(StateChunk& chunk) override;
   int LoadState(const StateChunk& chunk, int position) override;
+  void IdleTick() override;
+  void RefreshEditorControls() override;
+
+  // BwInstrument: what the editor's controls ask of the instrument.
+  void ShowInfoLine(int index) override;
+  void GoToProgram(int n) override;
+  OptionMenuState OptionState() const override;
+  void RunOptionCommand(int command) override;
+  void SetMidiLearn(bool armed, bool unlearn) override;
+
+  // Builds the editor's controls from the layout, replacing those of an earlier build, with the
+  // configuration's replacement bitmaps where they load.
+  void BuildEditorLayout();
+  const EditorParts& editor_parts() const { return parts_; }
+  const BitmapRef& editor_bitmap(int slot) const { return bitmaps_[static_cast<size_t>(slot)]; }
 
   // The built-in bank of 64 programs, as a bank file.
   void LoadFactoryBank();
@@ -28,6 +57,9 @@ class Vantor : public Synth, private ControllerListener {
 
  protected:
   void QueueMidiMessage(const MidiMessage& message) override;
+  void MidiLearnEnded() override;
+  void ShowView() override;
+  void GraphicsReplaced() override;
 
  private:
   void QueuedControllerDue(int controller, int value) override;
@@ -35,6 +67,13 @@ class Vantor : public Synth, private ControllerListener {
   void LoadStartupPrograms();
 
   std::unique_ptr<Engine> engine_;
+  std::array<BitmapRef, layout::kNumSlots> bitmaps_;
+  EditorParts parts_;
+  // What the activity lamps show, so that IdleTick touches them only on a change.
+  bool mono_lamp_on_ = false;
+  bool poly_lamp_on_ = false;
+  // Replacement bitmaps this instance loaded from files; freed when the layout is rebuilt.
+  std::vector<RasterBitmap*> file_bitmaps_;
 };
 
 }  // namespace vantor

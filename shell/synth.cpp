@@ -21,6 +21,7 @@ void Synth::ReplaceGraphics(std::unique_ptr<Graphics> graphics) {
   const bool attached = editor_ == graphics_.get();
   graphics_ = std::move(graphics);
   if (attached) editor_ = graphics_.get();
+  GraphicsReplaced();
 }
 
 void Synth::ResetEngine() {

@@ -58,6 +58,9 @@ enum ConfigGroup : int {
 class Synth : public PluginVst {
  public:
   static constexpr int kNumBitmapKeys = 15;
+  // The maker's web site, named and opened by the options menu.
+  static constexpr const char* kMakerWebHost = "www.brenwick.example";
+  static constexpr const char* kMakerHomePage = "https://www.brenwick.example/";
   static constexpr int kConfigMissing = 11;  // ReadConfig: the file is not there
 
   explicit Synth(vst::AudioMasterCallback host = nullptr);
@@ -155,6 +158,8 @@ class Synth : public PluginVst {
   virtual void ShowView() {}
   // The online version check of the options menu.
   virtual void CheckForUpdate() {}
+  // The editor object was replaced (ReplaceGraphics); the instrument fills the new one.
+  virtual void GraphicsReplaced() {}
 
   // Finds the configuration file, creating it (from the template beside the module when there is
   // one) when it is missing, and reads it.
