@@ -14,6 +14,8 @@ TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
 # windows), dpkg-dev to unpack libpng's Debian source package.
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix libz-mingw-w64-dev wine64
   xvfb xauth dpkg-dev)
+# The artwork generator draws with the condensed DejaVu faces too.
+ARTWORK_PACKAGES=(fonts-dejavu-extra)
 # Seconds each fuzz target runs in `./vantor.sh test`.
 FUZZ_SECONDS=${FUZZ_SECONDS:-20}
 # Test binaries that are also built alone, and run, under ThreadSanitizer.
@@ -241,13 +243,27 @@ cmd_test() {
   echo "All tests passed in every build, and the fuzzers found nothing."
 }
 
+# Draws the editor's bitmaps into resources/img/ from the layout, then the README's screenshots
+# of both views into docs/. Commit what changed: the build embeds the committed images.
+cmd_artwork() {
+  need_packages "${BUILD_PACKAGES[@]}" "${ARTWORK_PACKAGES[@]}"
+  configure_build build -DCMAKE_BUILD_TYPE=Release -DVANTOR_TESTS=OFF -DVANTOR_BENCH=OFF
+  build/tools/artwork resources/img
+  cmake --build build -j "$JOBS" --target vantor_screenshot
+  mkdir -p docs
+  build/tools/vantor_screenshot -o docs/editor.png
+  build/tools/vantor_screenshot -o docs/editor_alt.png --alt-view
+  echo "docs/editor.png docs/editor_alt.png"
+}
+
 case "${1:-}" in
   demo) cmd_demo ;;
   test) cmd_test ;;
   audition) cmd_audition ;;
   windows) cmd_windows ;;
+  artwork) cmd_artwork ;;
   *)
-    echo "usage: $0 demo|test|audition|windows" >&2
+    echo "usage: $0 demo|test|audition|windows|artwork" >&2
     exit 2
     ;;
 esac

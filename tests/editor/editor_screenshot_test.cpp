@@ -39,19 +39,19 @@ struct Instrument {
   TextControl* info;
 
   Instrument() {
-    g.ProvideBitmap(101, BackgroundPng());
-    g.ProvideBitmap(103, StripPng(20, 20, 1));
-    g.ProvideBitmap(104, StripPng(20, 20, 2));
-    g.ProvideBitmap(105, StripPng(24, 24, 47));
+    g.ProvideBitmap(901, BackgroundPng());
+    g.ProvideBitmap(903, StripPng(20, 20, 1));
+    g.ProvideBitmap(904, StripPng(20, 20, 2));
+    g.ProvideBitmap(905, StripPng(24, 24, 47));
     g.Add(std::make_unique<BitmapControl>(&plugin, 0, 0, -1,
-                                          g.LoadBitmapResource(101, "background.png", 1)));
+                                          g.LoadBitmapResource(901, "background.png", 1)));
     volume = g.Add(std::make_unique<FaderControl>(&plugin, 44, 236, kMainVolume,
-                                                  g.LoadBitmapResource(103, "handle.png", 1)));
+                                                  g.LoadBitmapResource(903, "handle.png", 1)));
     knob = g.Add(std::make_unique<KnobMultiControl>(&plugin, 766, 46, kPolyVolume,
-                                                    g.LoadBitmapResource(105, "knob_seq.png", 47),
+                                                    g.LoadBitmapResource(905, "knob_seq.png", 47),
                                                     Direction::Vertical, 4.0));
     clip = g.Add(std::make_unique<SwitchControl>(&plugin, 845, 48, kSoftClipping,
-                                                 g.LoadBitmapResource(104, "button.png", 2)));
+                                                 g.LoadBitmapResource(904, "button.png", 2)));
     info = g.Add(std::make_unique<TextControl>(&plugin, Rect{736, 423, 904, 439},
                                                TextStyle("Arial", 14, Color{224, 255, 255, 255}),
                                                "Version 1.3.1.N"));

@@ -1,0 +1,572 @@
+// The instrument's editor driven headless through its VST 2.4 binding: the controls change
+// their parameters and tell the host, the program, options and split menus reach the instrument,
+// MIDI learn works from the button to the controller, views switch, lamps follow the engine and
+// replacement bitmaps from the configuration are used.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "core/vantor_params.h"
+#include "editor/editor_test_support.h"
+#include "editor/graphics_headless.h"
+#include "instrument/vantor.h"
+#include "plugin_host.h"
+#include "support/test_home.h"
+
+namespace vantor::testing {
+namespace {
+
+using namespace vst;
+using layout::kBitmaps;
+
+constexpr Rect kCutoffFader{452, 236, 472, 292};
+constexpr Rect kMainVolumeKnob{878, 46, 902, 70};
+constexpr Rect kOctaveKnob{74, 149, 104, 179};
+constexpr Rect kFilterModeSwitch{382, 250, 402, 290};
+constexpr Rect kSoftClipButton{845, 48, 865, 68};
+// Options menu positions.
+constexpr int kCopy = 0, kPaste = 1, kInit = 2, kMidiSettings = 14, kReload = 15, kSwitchView = 18,
+              kOnline = 19;
+
+void WriteConfig(const std::string& text) {
+  const std::filesystem::path folder = FreshConfigHome() / "Brenwick";
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder / "vantor.ini") << text;
+}
+
+std::string ReadConfigFile() {
+  std::ifstream in(std::filesystem::path(getenv("XDG_CONFIG_HOME")) / "Brenwick" / "vantor.ini");
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class RigVantor : public Vantor {
+ public:
+  RigVantor() : Vantor(HostCallback) {}
+  void CheckForUpdate() override { ++update_checks; }
+  int update_checks = 0;
+};
+
+// The instrument on the VST binding, talking to the test host, with an open headless editor.
+class EditorRig {
+ public:
+  EditorRig() : scope_(&host) {
+    Dispatch(effOpen);
+    auto headless = std::make_unique<GraphicsHeadless>(&vantor);
+    ui = headless.get();
+    vantor.ReplaceGraphics(std::move(headless));
+    ui->OpenEditorWindow(nullptr);
+    ui->Tick();
+    host.Clear();
+  }
+
+  intptr_t Dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr) {
+    AEffect* e = vantor.effect();
+    return e->dispatcher(e, opcode, index, value, ptr, 0.0f);
+  }
+  float Get(int index) { return vantor.effect()->getParameter(vantor.effect(), index); }
+  void Set(int index, float value) { vantor.effect()->setParameter(vantor.effect(), index, value); }
+
+  // MIDI through effProcessEvents, then one block rendered so that queued messages act.
+  void SendMidi(std::vector<VstMidiEvent> events) {
+    std::vector<uint8_t> storage(sizeof(VstEvents) + events.size() * sizeof(VstEvent*));
+    auto* list = reinterpret_cast<VstEvents*>(storage.data());
+    list->numEvents = static_cast<int32_t>(events.size());
+    for (size_t i = 0; i < events.size(); ++i)
+      list->events[i] = reinterpret_cast<VstEvent*>(&events[i]);
+    Dispatch(effProcessEvents, 0, 0, list);
+    Render(1);
+  }
+  void Render(int blocks) {
+    std::vector<float> left(512), right(512);
+    float* outputs[2] = {left.data(), right.data()};
+    for (int i = 0; i < blocks; ++i)
+      vantor.effect()->processReplacing(vantor.effect(), nullptr, outputs, 512);
+  }
+
+  void Click(int x, int y, const MouseMods& mods = Left()) {
+    ui->HandleMouseDown(x, y, mods);
+    ui->HandleMouseUp(x, y, mods);
+  }
+  void Drag(int x, int y, int x2, int y2, const MouseMods& mods = Left()) {
+    ui->HandleMouseDown(x, y, mods);
+    ui->HandleMouseDrag((x + x2) / 2, (y + y2) / 2, mods);
+    ui->HandleMouseDrag(x2, y2, mods);
+    ui->HandleMouseUp(x2, y2, mods);
+  }
+  // The options menu, answered with `path`.
+  void Option(std::vector<int> path) {
+    ui->ChooseNextMenuItem(std::move(path));
+    Click(65, 430);
+  }
+  std::string Info() const { return vantor.editor_parts().info->text(); }
+  Control* ControlOf(int param) const {
+    for (int i = 0; i < ui->NumControls(); ++i)
+      if (ui->GetControl(i)->param_index() == param) return ui->GetControl(i);
+    return nullptr;
+  }
+
+  // Host calls of one opcode, for one parameter (-1: any).
+  std::vector<HostState::Call> Calls(int32_t opcode, int index = -1) const {
+    std::vector<HostState::Call> result;
+    for (const HostState::Call& call : host.calls)
+      if (call.opcode == opcode && (index < 0 || call.index == index)) result.push_back(call);
+    return result;
+  }
+  // One gesture around the change of `index`, with the automated value the parameter's.
+  void ExpectOneGesture(int index) {
+    EXPECT_EQ(Calls(audioMasterBeginEdit).size(), 1u) << "parameter " << index;
+    EXPECT_EQ(Calls(audioMasterEndEdit).size(), 1u) << "parameter " << index;
+    ASSERT_EQ(Calls(audioMasterBeginEdit, index).size(), 1u);
+    const auto automated = Calls(audioMasterAutomate, index);
+    ASSERT_FALSE(automated.empty()) << "parameter " << index;
+    // The host hears the value the parameter took (before the parameter's own rounding).
+    PluginParam heard = *vantor.Param(index);
+    heard.SetFromNormalized(automated.back().opt);
+    EXPECT_NEAR(heard.value(), vantor.Param(index)->value(), 1e-4) << "parameter " << index;
+    // Begin first, end last.
+    EXPECT_EQ(host.calls.front().opcode, audioMasterBeginEdit);
+    EXPECT_EQ(host.calls.back().opcode, audioMasterEndEdit);
+  }
+
+  HostState host;
+
+ private:
+  ScopedHost scope_;
+
+ public:
+  RigVantor vantor;
+  GraphicsHeadless* ui = nullptr;
+};
+
+TEST(EditorHostTest, TheLoadedPluginHasAnEditorOf924By456) {
+  FreshConfigHome();
+  HostState host;
+  Instance plugin(&host);
+  EXPECT_TRUE(plugin.effect->flags & effFlagsHasEditor);
+  ERect* rect = nullptr;
+  ASSERT_EQ(plugin.Dispatch(effEditGetRect, 0, 0, &rect), 1);
+  ASSERT_NE(rect, nullptr);
+  EXPECT_EQ(rect->top, 0);
+  EXPECT_EQ(rect->left, 0);
+  EXPECT_EQ(rect->bottom, 456);
+  EXPECT_EQ(rect->right, 924);
+  plugin.Dispatch(effEditIdle);  // no window: nothing to do, and nothing breaks
+}
+
+TEST(EditorHostTest, DraggingEachKindOfControlIsOneGestureThatTheHostHears) {
+  FreshConfigHome();
+  EditorRig rig;
+  rig.Set(kFilterCutoff, 0.5f);
+  rig.ui->Tick();
+  rig.host.Clear();
+
+  // Fader: a press on the handle, then the handle follows the mouse.
+  const int handle_y = kCutoffFader.top + 10 + 18;  // the handle's centre at 0.5
+  rig.Drag(462, handle_y, 462, handle_y - 18);
+  EXPECT_NEAR(rig.Get(kFilterCutoff), 1.0, 1e-6);
+  rig.ExpectOneGesture(kFilterCutoff);
+  EXPECT_EQ(rig.Info(), InfoLine(rig.vantor, kFilterCutoff));
+  EXPECT_NE(rig.Info().find("Filter Cutoff: "), std::string::npos);
+
+  // Volume knob: four heights of travel for the whole range.
+  rig.Set(kMainVolume, 0.0f);
+  rig.host.Clear();
+  rig.Drag(890, 58, 890, 58 - 48);
+  EXPECT_NEAR(rig.Get(kMainVolume), 0.5, 1e-6);
+  rig.ExpectOneGesture(kMainVolume);
+  EXPECT_EQ(rig.Info(), "Main Volume: 50%");
+
+  // Rotary selector: one height of travel for all four positions.
+  rig.Set(kVcoOctave, 0.0f);
+  rig.host.Clear();
+  rig.Drag(89, 170, 89, 170 - 30);
+  EXPECT_EQ(rig.vantor.Param(kVcoOctave)->value(), 3.0);
+  rig.ExpectOneGesture(kVcoOctave);
+  EXPECT_EQ(rig.Info(), "VCO Octave: 4'");
+
+  // Multi-position switch: a press picks the position, a drag down moves on.
+  rig.Set(kFilterMode, 0.0f);
+  rig.host.Clear();
+  rig.Drag(392, 255, 392, 255 + 20);  // from "Bypass" down by two positions
+  EXPECT_EQ(rig.vantor.Param(kFilterMode)->value(), 2.0);
+  rig.ExpectOneGesture(kFilterMode);
+  EXPECT_EQ(rig.Info(), "Filter Mode: Highpass");
+
+  // On/off button: a press toggles.
+  rig.Set(kSoftClipping, 0.0f);
+  rig.host.Clear();
+  rig.Click(855, 58);
+  EXPECT_EQ(rig.vantor.Param(kSoftClipping)->value(), 1.0);
+  rig.ExpectOneGesture(kSoftClipping);
+
+  // A press on a fader's track beside its handle changes nothing.
+  rig.host.Clear();
+  rig.Click(462, kCutoffFader.bottom - 3);
+  EXPECT_NEAR(rig.Get(kFilterCutoff), 1.0, 1e-6);
+  EXPECT_TRUE(rig.host.calls.empty());
+}
+
+TEST(EditorHostTest, WheelStepsAndDoubleClickRestoresTheAttachedValue) {
+  FreshConfigHome();
+  EditorRig rig;
+  // The controls learned their first values when the editor was attached.
+  const double attached = rig.vantor.Param(kMainVolume)->ToNormalized();
+  rig.Set(kMainVolume, 0.5f);
+  rig.ui->Tick();
+  rig.host.Clear();
+  rig.ui->HandleMouseWheel(890, 58, MouseMods{}, 2);
+  EXPECT_NEAR(rig.Get(kMainVolume), 0.52, 1e-6);
+  rig.ExpectOneGesture(kMainVolume);
+  EXPECT_EQ(rig.Info(), "Main Volume: 52%");
+  rig.ui->HandleMouseWheel(890, 58, LeftShift(), -10);  // fine: a tenth of the step
+  EXPECT_NEAR(rig.Get(kMainVolume), 0.51, 1e-6);
+
+  rig.host.Clear();
+  rig.ui->HandleDoubleClick(890, 58, Left());
+  EXPECT_NEAR(rig.Get(kMainVolume), attached, 1e-6);
+  rig.ExpectOneGesture(kMainVolume);
+
+  // The wheel away from the user moves a multi-position switch towards its first position.
+  rig.Set(kFilterMode, 1.0f);
+  rig.ui->Tick();
+  rig.ui->HandleMouseWheel(392, 270, MouseMods{}, 1);
+  EXPECT_EQ(rig.vantor.Param(kFilterMode)->value(), 3.0);  // 0.9 rounds to the last
+  rig.ui->HandleMouseWheel(392, 270, MouseMods{}, 2);
+  EXPECT_EQ(rig.vantor.Param(kFilterMode)->value(), 2.0);
+  EXPECT_EQ(rig.Info(), "Filter Mode: Highpass");
+
+  // A switch steps on a double click, as a second press.
+  rig.Set(kSoftClipping, 0.0f);
+  rig.ui->Tick();
+  rig.Click(855, 58);
+  if (rig.ui->HandleDoubleClick(855, 58, Left())) rig.ui->HandleMouseUp(855, 58, Left());
+  EXPECT_EQ(rig.vantor.Param(kSoftClipping)->value(), 0.0);
+}
+
+TEST(EditorHostTest, HoveringShowsNamesAndTheLogoPutsTheVersionBack) {
+  FreshConfigHome();
+  EditorRig rig;
+  EXPECT_EQ(rig.Info(), "Version 1.3.1.N");
+  rig.Set(kFilterCutoff, 1.0f);
+  rig.ui->Tick();
+  rig.ui->HandleMouseOver(462, kCutoffFader.top + 10, MouseMods{});
+  EXPECT_EQ(rig.Info(), "Filter Cutoff: 19912Hz");
+  rig.ui->HandleMouseOver(855, 58, MouseMods{});
+  EXPECT_EQ(rig.Info().rfind("Soft Clipping: ", 0), 0u);
+  rig.ui->HandleMouseOver(100, 50, MouseMods{});
+  EXPECT_EQ(rig.Info(), "Version 1.3.1.N");
+  // The info line is drawn: its area is dirty and redrawn on the next tick.
+  rig.ui->HandleMouseOver(855, 58, MouseMods{});
+  ASSERT_TRUE(rig.ui->Tick());
+  EXPECT_TRUE(rig.ui->last_presented().Intersects(layout::kInfoLine));
+}
+
+TEST(EditorHostTest, ProgramArrowsAndMenuSelectProgramsAndTellTheHost) {
+  FreshConfigHome();
+  EditorRig rig;
+  rig.Click(92, 430);  // previous, from program 0
+  EXPECT_EQ(rig.Dispatch(effGetProgram), 63);
+  EXPECT_FALSE(rig.Calls(audioMasterUpdateDisplay).empty());
+  EXPECT_EQ(rig.Calls(audioMasterAutomate).size(), 110u);
+  rig.Click(144, 430);  // next, from 63
+  EXPECT_EQ(rig.Dispatch(effGetProgram), 0);
+  rig.Click(144, 430);
+  EXPECT_EQ(rig.Dispatch(effGetProgram), 1);
+  EXPECT_EQ(rig.vantor.editor_parts().programs->IsDirty(), true);
+  rig.ui->Tick();
+  EXPECT_EQ(rig.vantor.editor_parts().programs->number_text(), "01");
+  EXPECT_EQ(rig.vantor.editor_parts().programs->name_text(), rig.vantor.GetProgramName(1));
+
+  // The menu: four submenus of sixteen, the current program checked; a choice selects it.
+  rig.host.Clear();
+  rig.ui->ChooseNextMenuItem({2, 5});
+  rig.Click(110, 430);
+  ASSERT_EQ(rig.ui->menus().size(), 1u);
+  const auto& menu = rig.ui->menus()[0].items;
+  ASSERT_EQ(menu.size(), 4u);
+  EXPECT_EQ(menu[3].text, "48 - 63");
+  ASSERT_EQ(menu[0].submenu.size(), 16u);
+  EXPECT_EQ(menu[0].submenu[1].text, std::string("01: ") + rig.vantor.GetProgramName(1));
+  EXPECT_EQ(menu[0].submenu[1].flags, kItemChecked);
+  EXPECT_EQ(menu[0].submenu[2].flags, 0);
+  EXPECT_EQ(rig.Dispatch(effGetProgram), 37);
+  EXPECT_FALSE(rig.Calls(audioMasterUpdateDisplay).empty());
+
+  // A menu closed without a choice changes nothing.
+  rig.Click(110, 430);
+  EXPECT_EQ(rig.Dispatch(effGetProgram), 37);
+}
+
+TEST(EditorHostTest, TheNameFieldRenamesTheProgramToAtMost31Characters) {
+  FreshConfigHome();
+  EditorRig rig;
+  rig.Click(200, 428);
+  ASSERT_EQ(rig.ui->entries().size(), 1u);
+  EXPECT_EQ(rig.ui->entries()[0].text, rig.vantor.GetProgramName(0));
+  EXPECT_EQ(rig.ui->entries()[0].length, 253);
+  EXPECT_EQ(rig.ui->entries()[0].rect, layout::kProgramNameField);
+  rig.host.Clear();
+  rig.ui->EnterNextText("A name that is far longer than forty chars");
+  rig.ui->Tick();
+  EXPECT_EQ(std::string(rig.vantor.GetProgramName(0)), "A name that is far longer than ");
+  char name[256] = {};
+  rig.Dispatch(effGetProgramName, 0, 0, name);
+  EXPECT_STREQ(name, "A name that is far longer than ");
+  EXPECT_FALSE(rig.Calls(audioMasterUpdateDisplay).empty());
+  EXPECT_EQ(rig.Calls(audioMasterAutomate).size(), 110u);
+}
+
+TEST(EditorHostTest, OptionsMenuCarriesItsFlagsAndCommandsToTheShell) {
+  FreshConfigHome();
+  EditorRig rig;
+  rig.ui->CloseNextMenu();
+  rig.Click(65, 430);
+  ASSERT_EQ(rig.ui->menus().size(), 1u);
+  const auto& items = rig.ui->menus()[0].items;
+  ASSERT_EQ(items.size(), 20u);
+  EXPECT_EQ(items[kPaste].text, "Paste Program");
+  EXPECT_EQ(items[kPaste].flags, kItemDisabled);
+  EXPECT_EQ(items[10].flags, kItemDisabled);  // no start-up bank
+  EXPECT_EQ(items[11].flags, kItemDisabled);
+  EXPECT_EQ(items[3].flags, kItemSeparator);
+  EXPECT_EQ(items[kSwitchView].flags, 0);
+  ASSERT_EQ(items[kMidiSettings].submenu.size(), 2u);
+  EXPECT_EQ(items[kMidiSettings].submenu[0].flags, 0);
+  EXPECT_EQ(items[kOnline].submenu[1].text, "Visit www.brenwick.example");
+
+  // Copy, then Paste is offered, asks, and pastes.
+  rig.Option({kCopy});
+  rig.Click(144, 430);  // to program 1
+  rig.ui->AnswerNextMessage(MessageBoxButton::Yes);
+  rig.Option({kPaste});
+  ASSERT_EQ(rig.ui->menus().back().items[kPaste].flags, 0);
+  ASSERT_FALSE(rig.ui->messages().empty());
+  EXPECT_EQ(rig.ui->messages().back().caption, "Paste Program");
+  EXPECT_STREQ(rig.vantor.GetProgramName(1), rig.vantor.GetProgramName(0));
+
+  // Init asks first; No leaves the program.
+  rig.Option({kInit});
+  EXPECT_EQ(rig.ui->messages().back().caption, "Initialize Program");
+  EXPECT_STRNE(rig.vantor.GetProgramName(1), "Init");
+
+  // MIDI Thru toggles, its check mark follows, and the file keeps it.
+  rig.Option({kMidiSettings, 0});
+  EXPECT_TRUE(rig.vantor.midi_thru());
+  rig.Option({kMidiSettings, 1});
+  EXPECT_TRUE(rig.vantor.ignore_program_change());
+  EXPECT_EQ(rig.ui->menus().back().items[kMidiSettings].submenu[0].flags, kItemChecked);
+  EXPECT_NE(ReadConfigFile().find("MIDI Thru=true"), std::string::npos);
+
+  // The online items: the version check and the maker's web site.
+  rig.Option({kOnline, 0});
+  EXPECT_EQ(rig.vantor.update_checks, 1);
+  rig.Option({kOnline, 1});
+  ASSERT_EQ(rig.ui->opened_urls().size(), 1u);
+  EXPECT_EQ(rig.ui->opened_urls()[0], Synth::kMakerHomePage);
+
+  // Save Configuration asks with the file's path.
+  rig.Option({16});
+  EXPECT_EQ(rig.ui->messages().back().caption, "Save Configuration");
+  EXPECT_NE(rig.ui->messages().back().text.find(rig.vantor.config_path()), std::string::npos);
+  // Separators and submenu entries do nothing.
+  const size_t asked = rig.ui->messages().size();
+  rig.Option({3});
+  rig.Option({kMidiSettings});
+  EXPECT_EQ(rig.ui->messages().size(), asked);
+}
+
+TEST(EditorHostTest, SwitchViewShowsTheOtherBackgroundAndTwiceLeavesTheFileAsItWas) {
+  WriteConfig("[Editor]\nSwitch View=false\n");
+  EditorRig rig;
+  const auto& parts = rig.vantor.editor_parts();
+  EXPECT_FALSE(parts.background->hidden());
+  EXPECT_TRUE(parts.alternative_background->hidden());
+  const RasterPixel light = rig.ui->drawing_bitmap()->At(20, 50);
+
+  rig.Option({kSwitchView});
+  EXPECT_TRUE(rig.vantor.alternative_view());
+  EXPECT_TRUE(parts.background->hidden());
+  EXPECT_FALSE(parts.alternative_background->hidden());
+  EXPECT_NE(ReadConfigFile().find("Switch View=true"), std::string::npos);
+  ASSERT_TRUE(rig.ui->Tick());
+  EXPECT_EQ(rig.ui->last_presented(), (Rect{0, 0, 924, 456}));
+  EXPECT_NE(rig.ui->drawing_bitmap()->At(20, 50), light);
+  rig.ui->CloseNextMenu();
+  rig.Click(65, 430);
+  EXPECT_EQ(rig.ui->menus().back().items[kSwitchView].flags, kItemChecked);
+
+  rig.Option({kSwitchView});
+  EXPECT_TRUE(parts.alternative_background->hidden());
+  EXPECT_NE(ReadConfigFile().find("Switch View=false"), std::string::npos);
+  rig.ui->Tick();
+  EXPECT_EQ(rig.ui->drawing_bitmap()->At(20, 50), light);
+}
+
+TEST(EditorHostTest, ReplacementBitmapsAreUsedAndBadOnesFallBack) {
+  const std::filesystem::path folder = FreshConfigHome();
+  const std::filesystem::path knob = folder / "knob.png";
+  const std::vector<uint8_t> strip = StripPng(24, 24, 47);
+  std::ofstream(knob, std::ios::binary)
+      .write(reinterpret_cast<const char*>(strip.data()),
+             static_cast<std::streamsize>(strip.size()));
+  std::ofstream(folder / "broken.png") << "not a picture";
+  std::filesystem::create_directories(folder / "Brenwick");
+  std::ofstream(folder / "Brenwick" / "vantor.ini")
+      << "[Editor]\nBitmap_Knob=" << knob.string()
+      << "\nBitmap_Handle=" << (folder / "broken.png").string()
+      << "\nBitmap_Button=" << (folder / "missing.png").string() << "\n";
+  EditorRig rig;
+  EXPECT_EQ(rig.vantor.editor_bitmap(layout::kSlotKnob).frames, 47);
+  rig.Set(kMainVolume, 1.0f);
+  rig.ui->Tick();
+  EXPECT_EQ(rig.ui->drawing_bitmap()->At(890, 58), FrameColour(47));
+  // The bad and missing files: the built-in images, whose sizes the layout names.
+  EXPECT_EQ(rig.vantor.editor_bitmap(layout::kSlotHandle).width,
+            kBitmaps[layout::kSlotHandle].width);
+  EXPECT_EQ(rig.vantor.editor_bitmap(layout::kSlotButton).height,
+            kBitmaps[layout::kSlotButton].height);
+
+  // Reload Configuration: the knob goes back to the built-in image, the view follows the file.
+  std::ofstream(folder / "Brenwick" / "vantor.ini") << "[Editor]\nSwitch View=true\n";
+  rig.ui->AnswerNextMessage(MessageBoxButton::Yes);
+  rig.Option({kReload});
+  EXPECT_EQ(rig.ui->messages().back().caption, "Reload Configuration");
+  EXPECT_TRUE(rig.vantor.alternative_view());
+  EXPECT_FALSE(rig.vantor.editor_parts().alternative_background->hidden());
+  rig.ui->Tick();
+  EXPECT_NE(rig.ui->drawing_bitmap()->At(890, 58), FrameColour(47));
+  EXPECT_EQ(rig.vantor.editor_bitmap(layout::kSlotKnob).height, kBitmaps[layout::kSlotKnob].height);
+}
+
+TEST(EditorHostTest, EveryBuiltInBitmapHasItsSizeAndEveryParameterItsControl) {
+  FreshConfigHome();
+  EditorRig rig;
+  for (int slot = 0; slot < layout::kNumSlots; ++slot) {
+    const BitmapRef& b = rig.vantor.editor_bitmap(slot);
+    ASSERT_NE(b.bitmap, nullptr) << kBitmaps[slot].file;
+    EXPECT_EQ(b.width, kBitmaps[slot].width) << kBitmaps[slot].file;
+    EXPECT_EQ(b.height, kBitmaps[slot].height) << kBitmaps[slot].file;
+    EXPECT_EQ(b.frames, kBitmaps[slot].frames) << kBitmaps[slot].file;
+  }
+  // Each parameter but the ensemble's speeds and depths has exactly one control.
+  std::vector<int> controls(kParamCount, 0);
+  for (int i = 0; i < rig.ui->NumControls(); ++i) {
+    const int p = rig.ui->GetControl(i)->param_index();
+    if (p >= 0) ++controls[static_cast<size_t>(p)];
+  }
+  for (int p = 0; p < kParamCount; ++p)
+    EXPECT_EQ(controls[static_cast<size_t>(p)], p >= kEnsembleSpeed1 ? 0 : 1) << ParamLongName(p);
+  EXPECT_EQ(rig.ui->NumControls(), static_cast<int>(12 + std::size(layout::kParamControls) + 2));
+}
+
+TEST(EditorHostTest, SplitPointMenuSetsTheSplitAndTheDisplayShowsIt) {
+  FreshConfigHome();
+  EditorRig rig;
+  rig.Set(kKeySplitPoint, 0.0f);
+  rig.ui->Tick();
+  rig.host.Clear();
+  rig.ui->ChooseNextMenuItem({1, 11});  // C#2 .. C3: the last is C3
+  rig.Click(440, 430);
+  ASSERT_EQ(rig.ui->menus().size(), 1u);
+  const auto& menu = rig.ui->menus()[0].items;
+  ASSERT_EQ(menu.size(), 5u);
+  EXPECT_EQ(menu[0].text, "C#1 - C2");
+  EXPECT_EQ(menu[0].submenu[0].flags, kItemChecked);
+  EXPECT_EQ(menu[4].submenu[11].text, "C6");
+  EXPECT_EQ(rig.vantor.Param(kKeySplitPoint)->value(), 23.0);
+  rig.ExpectOneGesture(kKeySplitPoint);
+  auto* split = static_cast<BwSplitPointControl*>(rig.ControlOf(kKeySplitPoint));
+  EXPECT_EQ(split->Text(), "C3");
+  rig.ui->ChooseNextMenuItem({4, 11});
+  rig.Click(440, 430);
+  EXPECT_EQ(rig.ui->menus()[1].items[1].submenu[11].flags, kItemChecked);
+  EXPECT_EQ(split->Text(), "C6");
+}
+
+TEST(EditorHostTest, MidiLearnFromTheButtonToTheController) {
+  FreshConfigHome();
+  EditorRig rig;
+  BwSwitchMidiLearn* learn = rig.vantor.editor_parts().learn;
+  rig.Set(kFilterCutoff, 1.0f);  // the handle at the top
+  rig.ui->Tick();
+  // Learn: the button, a controller, then a fader.
+  rig.Click(600, 430);
+  EXPECT_EQ(learn->value(), 1.0);
+  EXPECT_TRUE(rig.vantor.midi_learn().active);
+  rig.SendMidi({Midi(0, 0xB0, 74, 10)});
+  EXPECT_TRUE(rig.vantor.midi_learn().active);
+  rig.Drag(462, 246, 462, 264);
+  EXPECT_FALSE(rig.vantor.midi_learn().active);
+  EXPECT_EQ(rig.vantor.controller_map()[74], kFilterCutoff);
+  rig.ui->Tick();
+  EXPECT_EQ(learn->value(), 0.0);  // the button went off
+
+  // The controller now moves the parameter and the host hears it.
+  rig.host.Clear();
+  rig.SendMidi({Midi(0, 0xB0, 74, 0)});
+  EXPECT_EQ(rig.Get(kFilterCutoff), 0.0f);
+  ASSERT_EQ(rig.Calls(audioMasterAutomate, kFilterCutoff).size(), 1u);
+  EXPECT_EQ(rig.Calls(audioMasterAutomate, kFilterCutoff)[0].opt, 0.0f);
+  rig.ui->Tick();
+  const Rect handle = static_cast<FaderControl*>(rig.ControlOf(kFilterCutoff))->HandleRect();
+  EXPECT_EQ(handle.bottom, kCutoffFader.bottom);
+
+  // Learning by moving a control in the editor, controller first.
+  rig.Click(600, 430);
+  rig.SendMidi({Midi(0, 0xB3, 7, 100)});
+  rig.Drag(890, 58, 890, 40);
+  EXPECT_EQ(rig.vantor.controller_map()[7], kMainVolume);
+
+  // A right press while on does nothing; off, it turns the face to unlearn.
+  rig.Click(600, 430);
+  rig.Click(600, 430, Right());
+  EXPECT_TRUE(learn->learn_mode());
+  rig.Click(600, 430);
+  rig.Click(600, 430, Right());
+  EXPECT_FALSE(learn->learn_mode());
+  EXPECT_EQ(learn->bitmap().bitmap, rig.vantor.editor_bitmap(layout::kSlotUnlearn).bitmap);
+  // Unlearn: the button, then the controller.
+  rig.Click(600, 430);
+  EXPECT_TRUE(rig.vantor.midi_learn().unlearn);
+  rig.SendMidi({Midi(0, 0xB0, 74, 64)});
+  EXPECT_EQ(rig.vantor.controller_map()[74], -1);
+  EXPECT_FALSE(rig.vantor.midi_learn().active);
+  rig.host.Clear();
+  rig.SendMidi({Midi(0, 0xB0, 74, 127)});
+  EXPECT_TRUE(rig.Calls(audioMasterAutomate, kFilterCutoff).empty());
+}
+
+TEST(EditorHostTest, LampsFollowTheEngine) {
+  FreshConfigHome();
+  EditorRig rig;
+  const auto& parts = rig.vantor.editor_parts();
+  EXPECT_TRUE(parts.mono_lamp->hidden());
+  EXPECT_TRUE(parts.poly_lamp->hidden());
+  rig.Set(kMonoLower, 0.0f);
+  rig.Set(kMonoUpper, 0.0f);
+  rig.Set(kPolyLower, 1.0f);
+  rig.Set(kPolyUpper, 1.0f);
+  rig.Set(kAmpEnvelope, 0.0f);  // voice envelopes: silence ends the activity at once
+  rig.SendMidi({Midi(0, 0x90, 60, 100)});
+  rig.Dispatch(effEditIdle);
+  EXPECT_FALSE(parts.poly_lamp->hidden());
+  EXPECT_TRUE(parts.mono_lamp->hidden());
+  ASSERT_TRUE(rig.ui->Tick());
+  EXPECT_NE(rig.ui->drawing_bitmap()->At(654, 438),
+            rig.vantor.editor_bitmap(layout::kSlotBack).bitmap->At(654, 438));
+
+  rig.SendMidi({Midi(0, 0xB0, 123, 0)});  // all notes off silences the voices
+  rig.Render(4);
+  rig.Dispatch(effEditIdle);
+  EXPECT_TRUE(parts.poly_lamp->hidden());
+
+  // With the window closed the lamps are left alone.
+  rig.ui->CloseEditorWindow();
+  rig.SendMidi({Midi(0, 0x90, 62, 100)});
+  rig.Dispatch(effEditIdle);
+  EXPECT_TRUE(parts.poly_lamp->hidden());
+}
+
+}  // namespace
+}  // namespace vantor::testing
