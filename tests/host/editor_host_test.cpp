@@ -547,7 +547,8 @@ TEST(EditorHostTest, LampsFollowTheEngine) {
   rig.Set(kMonoUpper, 0.0f);
   rig.Set(kPolyLower, 1.0f);
   rig.Set(kPolyUpper, 1.0f);
-  rig.Set(kAmpEnvelope, 0.0f);  // voice envelopes: silence ends the activity at once
+  rig.Set(kAmpEnvelope, 0.0f);  // voice envelopes, with a short release
+  rig.Set(kVoiceEnvDecay, 0.0f);
   rig.SendMidi({Midi(0, 0x90, 60, 100)});
   rig.Dispatch(effEditIdle);
   EXPECT_FALSE(parts.poly_lamp->hidden());
@@ -556,10 +557,14 @@ TEST(EditorHostTest, LampsFollowTheEngine) {
   EXPECT_NE(rig.ui->drawing_bitmap()->At(654, 438),
             rig.vantor.editor_bitmap(layout::kSlotBack).bitmap->At(654, 438));
 
-  rig.SendMidi({Midi(0, 0xB0, 123, 0)});  // all notes off silences the voices
-  rig.Render(4);
-  rig.Dispatch(effEditIdle);
+  // All notes off releases the voices; the lamp goes out when the last one falls silent.
+  rig.SendMidi({Midi(0, 0xB0, 123, 0)});
+  for (int block = 0; block < 400 && !parts.poly_lamp->hidden(); ++block) {
+    rig.Render(1);
+    rig.Dispatch(effEditIdle);
+  }
   EXPECT_TRUE(parts.poly_lamp->hidden());
+  EXPECT_FALSE(rig.vantor.engine().poly_active());
 
   // With the window closed the lamps are left alone.
   rig.ui->CloseEditorWindow();

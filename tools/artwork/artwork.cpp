@@ -54,24 +54,53 @@ struct Theme {
   Rgba strip;                  // the band's label strip at its left edge
   Rgba strip_text;
   Rgba text, mono_text;      // labels
-  Rgba rule, mono_rule;      // group rules and scale ticks
+  Rgba rule, mono_rule;      // group rules
+  Rgba tick, mono_tick;      // fader and knob scales
   Rgba groove, mono_groove;  // fader slots
   Rgba highlight;            // upper edge of a band
   Rgba logo, logo_accent;
 };
 
 const Theme kLight = {
-    Hex(0x8f8a80), Hex(0xefece6),        Hex(0xdcd8d0),       Hex(0x2f6d92),
-    Hex(0x245877), Hex(0x3a3a3c),        Hex(0xeeeeee),       Hex(0x2a2a2c),
-    Hex(0xf4f7fa), Hex(0x4a4a4c, 0.85f), Hex(0xe8f0f6, 0.8f), Hex(0x1c1c1e),
-    Hex(0x0f2433), Hex(0xffffff, 0.7f),  Hex(0x2a2a2c),       Hex(0xd2602a),
+    .backdrop = Hex(0x8f8a80),
+    .band_top = Hex(0xefece6),
+    .band_bottom = Hex(0xdcd8d0),
+    .mono_top = Hex(0x2f6d92),
+    .mono_bottom = Hex(0x245877),
+    .strip = Hex(0x3a3a3c),
+    .strip_text = Hex(0xeeeeee),
+    .text = Hex(0x2a2a2c),
+    .mono_text = Hex(0xf4f7fa),
+    .rule = Hex(0x4a4a4c, 0.85f),
+    .mono_rule = Hex(0xe8f0f6, 0.8f),
+    .tick = Hex(0x4a4a4c, 0.6f),
+    .mono_tick = Hex(0xe8f0f6, 0.6f),
+    .groove = Hex(0x1c1c1e),
+    .mono_groove = Hex(0x0f2433),
+    .highlight = Hex(0xffffff, 0.7f),
+    .logo = Hex(0x2a2a2c),
+    .logo_accent = Hex(0xd2602a),
 };
 
 const Theme kDark = {
-    Hex(0x0d0e10), Hex(0x34373d),        Hex(0x27292e),       Hex(0x23384a),
-    Hex(0x1a2a38), Hex(0x16171a),        Hex(0x9aa0a8),       Hex(0xdedfe2),
-    Hex(0xdbe7f0), Hex(0xb8bcc4, 0.7f),  Hex(0xb8cfe0, 0.7f), Hex(0x0a0a0c),
-    Hex(0x070d13), Hex(0xffffff, 0.12f), Hex(0xe8e8ea),       Hex(0xe0703a),
+    .backdrop = Hex(0x0d0e10),
+    .band_top = Hex(0x34373d),
+    .band_bottom = Hex(0x27292e),
+    .mono_top = Hex(0x23384a),
+    .mono_bottom = Hex(0x1a2a38),
+    .strip = Hex(0x16171a),
+    .strip_text = Hex(0x9aa0a8),
+    .text = Hex(0xdedfe2),
+    .mono_text = Hex(0xdbe7f0),
+    .rule = Hex(0xb8bcc4, 0.7f),
+    .mono_rule = Hex(0xb8cfe0, 0.7f),
+    .tick = Hex(0xb8bcc4, 0.5f),
+    .mono_tick = Hex(0xb8cfe0, 0.5f),
+    .groove = Hex(0x0a0a0c),
+    .mono_groove = Hex(0x070d13),
+    .highlight = Hex(0xffffff, 0.12f),
+    .logo = Hex(0xe8e8ea),
+    .logo_accent = Hex(0xe0703a),
 };
 
 // Panel colours of the bottom bar, the same in both views: the program and info displays write
@@ -133,7 +162,7 @@ const std::map<int, const char*> kLabels = {
     {kResonator3Resonance, "RES"},
     {kResonator3Volume, "VOL"},
     {kVcoPortamento, "GLIDE"},
-    {kVcoOctave, "OCTAVE"},
+    {kVcoOctave, "OCT"},
     {kVcoTranspose, "TRANS"},
     {kVcoTune, "TUNE"},
     {kVcoFm, "FM"},
@@ -261,7 +290,7 @@ const std::vector<Group> kGroups = {
      6,
      2},
     {"VOICE ENV", {kVoiceEnvAttack, kVoiceEnvDecay, kVoiceEnvSustain}, 2, 6},
-    {"AMP", {kAmpEnvelope, kVelocityToAmpAm}, 24, 2},
+    {"AMP", {kAmpEnvelope, kVelocityToAmpAm}, 17, 2},
     {"RESONATOR 1",
      {kResonator1Mode, kResonator1Frequency, kResonator1Resonance, kResonator1Volume},
      18,
@@ -409,7 +438,7 @@ void DrawFaderSlot(Canvas& c, const Rect& r, const Theme& t) {
   const float cx = CentreX(r);
   const float top = r.top + 10.0f;  // the handle's centre at the top of its travel
   const float bottom = r.bottom - 10.0f;
-  const Rgba rule = mono ? t.mono_rule : t.rule;
+  const Rgba rule = mono ? t.mono_tick : t.tick;
   for (int i = 0; i <= 10; ++i) {
     const float y = top + (bottom - top) * i / 10.0f;
     const float reach = (i % 5 == 0) ? 10.0f : 8.0f;
@@ -423,6 +452,13 @@ void DrawFaderSlot(Canvas& c, const Rect& r, const Theme& t) {
     }
   }
   const Rgba groove = mono ? t.mono_groove : t.groove;
+  // An engraved edge: the panel's light catches the slot's lower rim.
+  c.FillColour(
+      {cx - 4, top - 6, cx + 4, bottom + 8},
+      [&](float x, float y) {
+        return RoundBox(x, y, cx - 3.5f, top - 5, cx + 3.5f, bottom + 6.5f, 3.5f);
+      },
+      WithAlpha(t.highlight, t.highlight.a * 0.8f));
   c.Fill(
       {cx - 3, top - 6, cx + 3, bottom + 6},
       [&](float x, float y) {
@@ -444,7 +480,7 @@ void DrawKnobScale(Canvas& c, const Rect& r, const Theme& t) {
     c.FillColour(
         {std::fmin(x0, x1) - 1, std::fmin(y0, y1) - 1, std::fmax(x0, x1) + 1,
          std::fmax(y0, y1) + 1},
-        [&](float x, float y) { return Capsule(x, y, x0, y0, x1, y1, 1.1f); }, t.rule);
+        [&](float x, float y) { return Capsule(x, y, x0, y0, x1, y1, 1.1f); }, t.tick);
   }
 }
 
@@ -784,29 +820,34 @@ Canvas KnobStrip() {
   return c;
 }
 
-// A bat-handle toggle: frame 1 lever down, frame 2 lever up.
+// A bat-handle toggle on a dark plate: frame 1 lever down, frame 2 lever up.
 Canvas Toggle() {
   Canvas c(20, 40);
   for (int frame = 0; frame < 2; ++frame) {
     const float o = frame * 20.0f;
     const float cx = 10, cy = o + 10;
+    auto plate = [&](float x, float y) {
+      return RoundBox(x, y, 2.5f, o + 2.5f, 17.5f, o + 17.5f, 3);
+    };
     c.Shadow(
-        {2, o + 2, 18, o + 18}, [&](float x, float y) { return Circle(x, y - 1, cx, cy, 6.5f); },
-        Hex(0, 0.5f), 1.5f);
-    c.Fill(
-        {2, o + 2, 18, o + 18}, [&](float x, float y) { return Circle(x, y, cx, cy, 6.5f); },
-        [&](float, float y) { return Mix(Hex(0xdadada), Hex(0x7c7c7c), (y - cy + 6.5f) / 13.0f); });
-    c.FillColour(
-        {2, o + 2, 18, o + 18}, [&](float x, float y) { return Circle(x, y, cx, cy, 3.8f); },
-        Hex(0x2a2a2a));
-    const float tip = frame == 1 ? cy - 8.0f : cy + 8.0f;
-    c.Shadow(
-        {4, o, 16, o + 20},
-        [&](float x, float y) { return Capsule(x, y - 1, cx, cy, cx, tip, 4.0f); }, Hex(0, 0.45f),
+        {2, o + 2, 18, o + 18}, [&](float x, float y) { return plate(x, y - 1); }, Hex(0, 0.5f),
         1.5f);
+    c.Fill({2, o + 2, 18, o + 18}, plate, [&](float, float y) {
+      return Mix(Hex(0x45474c), Hex(0x17181a), (y - o - 2.5f) / 15.0f);
+    });
     c.Fill(
-        {4, o, 16, o + 20}, [&](float x, float y) { return Capsule(x, y, cx, cy, cx, tip, 4.2f); },
-        [&](float x, float) { return Mix(Hex(0xffffff), Hex(0x8a8a8a), (x - cx + 2.1f) / 4.2f); });
+        {2, o + 2, 18, o + 18}, [&](float x, float y) { return Circle(x, y, cx, cy, 5.0f); },
+        [&](float, float y) { return Mix(Hex(0xe8e8e8), Hex(0x6c6c6c), (y - cy + 5.0f) / 10.0f); });
+    c.FillColour(
+        {2, o + 2, 18, o + 18}, [&](float x, float y) { return Circle(x, y, cx, cy, 3.0f); },
+        Hex(0x151515));
+    const float tip = frame == 1 ? cy - 7.5f : cy + 7.5f;
+    c.FillColour(
+        {3, o, 17, o + 20}, [&](float x, float y) { return Capsule(x, y, cx, cy, cx, tip, 5.6f); },
+        Hex(0x101010, 0.85f));
+    c.Fill(
+        {3, o, 17, o + 20}, [&](float x, float y) { return Capsule(x, y, cx, cy, cx, tip, 4.0f); },
+        [&](float x, float) { return Mix(Hex(0xffffff), Hex(0x9a9a9a), (x - cx + 2.0f) / 4.0f); });
   }
   return c;
 }
