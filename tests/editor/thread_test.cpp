@@ -107,5 +107,38 @@ TEST(ThreadTest, EachValueIsDrawnOnTheTickAfterItArrives) {
   host.join();
 }
 
+// The instrument's own editor: MIDI program changes and MIDI learn arrive on the audio thread
+// (under the plug-in mutex, as the binding takes it) while the user clicks the learn button and
+// the timer draws the program display.
+TEST(ThreadTest, ProgramChangesAndLearningFromTheMidiThreadWhileTheEditorDraws) {
+  TestVantor plugin;
+  GraphicsHeadless& g = *plugin.ui;
+  g.OpenEditorWindow(nullptr);
+  std::atomic<bool> stop{false};
+  std::thread midi([&] {
+    for (int i = 0; !stop.load(); ++i) {
+      std::lock_guard lock(plugin.mutex());
+      // A controller while learning, then a program change whose parameters end the learn.
+      plugin.HandleMidiMessage({0, 0xB0, 74, static_cast<uint8_t>(i % 128)});
+      plugin.HandleMidiMessage({0, 0xC0, static_cast<uint8_t>(i % 64), 0});
+    }
+  });
+  for (int tick = 0; tick < 200; ++tick) {
+    g.HandleMouseDown(600, 430, Left());  // the learn button
+    g.HandleMouseUp(600, 430, Left());
+    g.HandleMouseOver(890, 58, MouseMods{});
+    g.Tick();
+  }
+  stop = true;
+  midi.join();
+
+  g.Tick();
+  const BwPresetMenu* programs = plugin.editor_parts().programs;
+  char number[8];
+  snprintf(number, sizeof number, "%02d", plugin.current_program());
+  EXPECT_EQ(programs->number_text(), number);
+  EXPECT_EQ(programs->name_text(), plugin.GetProgramName(plugin.current_program()));
+}
+
 }  // namespace
 }  // namespace vantor
