@@ -228,14 +228,14 @@ int FindParamByLongName(const std::string& name) {
 
 void DeclareVantorParameters(PluginBase& plugin) {
   for (int i = 0; i < kParamCount; ++i) {
-    const ParamSpec& spec = Table()[static_cast<size_t>(i)];
+    const ParamSpec& desc = Table()[static_cast<size_t>(i)];
     PluginParam& param = *plugin.Param(i);
-    if (spec.enumerated) {
-      param.DefineEnumerated(spec.host_name, static_cast<int>(spec.default_value), spec.count,
-                             spec.texts);
+    if (desc.enumerated) {
+      param.DefineEnumerated(desc.host_name, static_cast<int>(desc.default_value), desc.count,
+                             desc.texts);
     } else {
-      param.DefineContinuous(spec.host_name, spec.default_value, spec.minimum, spec.maximum,
-                             spec.step, spec.label, spec.shape);
+      param.DefineContinuous(desc.host_name, desc.default_value, desc.minimum, desc.maximum,
+                             desc.step, desc.label, desc.shape);
     }
   }
 }

@@ -221,15 +221,15 @@ RasterCachedFont* FontFor(TextStyle& style) {
   FontCache& cache = FontCache::Instance();
   RasterCachedFont* font = cache.Find(style.size, style.orientation, style.style, style.face);
   if (!font) {
-    RasterFontSpec spec;
-    spec.face = style.face;
-    spec.size = style.size;
-    spec.bold = style.style == kStyleBold;
-    spec.italic = style.style == kStyleItalic;
-    spec.orientation = style.orientation;
-    spec.antialiased = style.quality != kQualityNonAntialiased;
+    RasterFontSpec desc;
+    desc.face = style.face;
+    desc.size = style.size;
+    desc.bold = style.style == kStyleBold;
+    desc.italic = style.style == kStyleItalic;
+    desc.orientation = style.orientation;
+    desc.antialiased = style.quality != kQualityNonAntialiased;
     std::string error;
-    std::unique_ptr<RasterFontFace> face = RasterFontFace::Create(spec, &error);
+    std::unique_ptr<RasterFontFace> face = RasterFontFace::Create(desc, &error);
     if (!face) {
       ReportFontFailure(error);
       return nullptr;

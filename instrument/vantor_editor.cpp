@@ -38,15 +38,15 @@ void Vantor::BuildEditorLayout() {
     BitmapStore::Instance().Remove(bitmap);
   file_bitmaps_.clear();
   for (int slot = 0; slot < kNumSlots; ++slot) {
-    const BitmapSpec& spec = kBitmaps[slot];
+    const BitmapSpec& desc = kBitmaps[slot];
     const std::string& path = bitmap_path(slot);
     BitmapRef ref;
     if (!path.empty() && path != kDefaultBitmapValue)
-      ref = g.LoadBitmapFile(path.c_str(), spec.frames);
+      ref = g.LoadBitmapFile(path.c_str(), desc.frames);
     if (ref.bitmap) {
       file_bitmaps_.push_back(ref.bitmap);
     } else {
-      ref = g.LoadBitmapResource(spec.resource, spec.file, spec.frames);
+      ref = g.LoadBitmapResource(desc.resource, desc.file, desc.frames);
     }
     bitmaps_[static_cast<size_t>(slot)] = ref;
   }

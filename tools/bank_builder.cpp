@@ -84,20 +84,20 @@ bool ReadPrograms(const char* path, std::vector<Program>* programs) {
     const std::string text = Trim(line.substr(equals + 1));
     const int index = vantor::FindParamByLongName(name);
     if (index < 0) return fail("no parameter is named \"" + name + "\"");
-    const vantor::ParamSpec& spec = vantor::VantorParamSpec(index);
+    const vantor::ParamSpec& desc = vantor::VantorParamSpec(index);
     double value = 0.0;
-    if (spec.enumerated) {
+    if (desc.enumerated) {
       int found = -1;
-      for (int i = 0; i < spec.count; ++i) {
-        if (text == spec.texts[i]) found = i;
+      for (int i = 0; i < desc.count; ++i) {
+        if (text == desc.texts[i]) found = i;
       }
       if (found < 0) return fail("\"" + text + "\" is not a setting of " + name);
       value = found;
     } else {
       if (!ParseNumber(text, &value)) return fail("\"" + text + "\" is not a number");
-      if (value < spec.minimum || value > spec.maximum)
-        return fail(name + " takes " + std::to_string(spec.minimum) + " to " +
-                    std::to_string(spec.maximum));
+      if (value < desc.minimum || value > desc.maximum)
+        return fail(name + " takes " + std::to_string(desc.minimum) + " to " +
+                    std::to_string(desc.maximum));
     }
     programs->back().values[static_cast<size_t>(index)] = value;
   }

@@ -82,13 +82,13 @@ struct Candidate {
 // The installed font closest to the request: the family class of the requested face (the
 // Windows faces the editor names are not installed here), then the style, then any style of
 // that family, then the sans family.
-Candidate FindFontFile(const RasterFontSpec& spec) {
+Candidate FindFontFile(const RasterFontSpec& desc) {
   std::string family = "DejaVuSans";
-  if (Contains(spec.face, "mono") || Contains(spec.face, "courier") ||
-      Contains(spec.face, "consol")) {
+  if (Contains(desc.face, "mono") || Contains(desc.face, "courier") ||
+      Contains(desc.face, "consol")) {
     family = "DejaVuSansMono";
-  } else if ((Contains(spec.face, "serif") && !Contains(spec.face, "sans")) ||
-             Contains(spec.face, "times") || Contains(spec.face, "georgia")) {
+  } else if ((Contains(desc.face, "serif") && !Contains(desc.face, "sans")) ||
+             Contains(desc.face, "times") || Contains(desc.face, "georgia")) {
     family = "DejaVuSerif";
   }
   const char* italic = family == "DejaVuSerif" ? "Italic" : "Oblique";
@@ -98,9 +98,9 @@ Candidate FindFontFile(const RasterFontSpec& spec) {
     bool italic;
   };
   std::vector<Try> tries = {
-      {family, spec.bold, spec.italic}, {family, spec.bold, false}, {family, false, false}};
+      {family, desc.bold, desc.italic}, {family, desc.bold, false}, {family, false, false}};
   if (family != "DejaVuSans") {
-    tries.push_back({"DejaVuSans", spec.bold, false});
+    tries.push_back({"DejaVuSans", desc.bold, false});
     tries.push_back({"DejaVuSans", false, false});
   }
   std::vector<std::string> folders = RasterFontFolders();
@@ -112,7 +112,7 @@ Candidate FindFontFile(const RasterFontSpec& spec) {
     name += ".ttf";
     for (const std::string& folder : folders) {
       const std::string path = folder + "/" + name;
-      if (FileExists(path)) return {path, spec.italic && !t.italic};
+      if (FileExists(path)) return {path, desc.italic && !t.italic};
     }
   }
   return {};
@@ -142,14 +142,14 @@ std::vector<std::string> RasterFontFolders() {
   return Folders();
 }
 
-std::unique_ptr<RasterFontFace> RasterFontFace::Create(const RasterFontSpec& spec,
+std::unique_ptr<RasterFontFace> RasterFontFace::Create(const RasterFontSpec& desc,
                                                        std::string* error) {
   auto fail = [error](std::string message) -> std::unique_ptr<RasterFontFace> {
     if (error) *error = std::move(message);
     return nullptr;
   };
-  if (spec.size <= 0 || spec.size > 1000) return fail("The font size is out of range.");
-  const Candidate file = FindFontFile(spec);
+  if (desc.size <= 0 || desc.size > 1000) return fail("The font size is out of range.");
+  const Candidate file = FindFontFile(desc);
   if (file.path.empty())
     return fail(
         "No font for the editor's text was found. Install the DejaVu fonts (Debian package "
@@ -170,13 +170,13 @@ std::unique_ptr<RasterFontFace> RasterFontFace::Create(const RasterFontSpec& spe
   // The requested size is the cell height, ascent plus descent, as the editor's sizes mean.
   FT_Size_RequestRec request = {};
   request.type = FT_SIZE_REQUEST_TYPE_REAL_DIM;
-  request.height = spec.size * 64;
+  request.height = desc.size * 64;
   if (FT_Request_Size(impl.face, &request) != 0)
     return fail("The font file " + file.path + " cannot be scaled.");
 
-  const double angle = spec.orientation * std::numbers::pi / 180.0;
+  const double angle = desc.orientation * std::numbers::pi / 180.0;
   const double shear = file.synthetic_italic ? 0.2 : 0.0;  // a common slant for oblique faces
-  if (spec.orientation % 360 != 0 || shear != 0.0) {
+  if (desc.orientation % 360 != 0 || shear != 0.0) {
     // Rotation times shear, in 16.16 fixed point.
     const double c = std::cos(angle);
     const double s = std::sin(angle);
@@ -191,10 +191,10 @@ std::unique_ptr<RasterFontFace> RasterFontFace::Create(const RasterFontSpec& spe
   // metrics round ascent and descent apart and can make it a pixel taller).
   const double ascender = impl.face->ascender;
   const double cell = ascender - impl.face->descender;
-  font->spec_ = spec;
+  font->spec_ = desc;
   font->file_path_ = file.path;
-  font->line_height_ = spec.size;
-  font->ascent_ = cell > 0 ? static_cast<int>(std::lround(spec.size * ascender / cell)) : spec.size;
+  font->line_height_ = desc.size;
+  font->ascent_ = cell > 0 ? static_cast<int>(std::lround(desc.size * ascender / cell)) : desc.size;
   return font;
 }
 

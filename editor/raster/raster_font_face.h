@@ -32,7 +32,7 @@ class RasterFontFace {
  public:
   // Null when no font file can be found or opened; `error` then says why in a sentence for the
   // user.
-  static std::unique_ptr<RasterFontFace> Create(const RasterFontSpec& spec, std::string* error);
+  static std::unique_ptr<RasterFontFace> Create(const RasterFontSpec& desc, std::string* error);
   ~RasterFontFace();
   RasterFontFace(const RasterFontFace&) = delete;
   RasterFontFace& operator=(const RasterFontFace&) = delete;
@@ -40,7 +40,7 @@ class RasterFontFace {
   bool RenderGlyph(char32_t code, RasterGlyphImage* out);
   int line_height() const { return line_height_; }
   int ascent() const { return ascent_; }
-  const RasterFontSpec& spec() const { return spec_; }
+  const RasterFontSpec& desc() const { return spec_; }
   const std::string& file_path() const { return file_path_; }
 
  private:

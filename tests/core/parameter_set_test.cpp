@@ -22,12 +22,12 @@ TEST(ParameterSetTest, EveryParameterIsDeclaredAtItsDefault) {
   TestVantor plugin;
   for (int i = 0; i < kParamCount; ++i) {
     const PluginParam& p = *plugin.Param(i);
-    const ParamSpec& spec = VantorParamSpec(i);
+    const ParamSpec& desc = VantorParamSpec(i);
     EXPECT_NE(p.kind(), ParamKind::None) << i;
     // The values are those of the factory bank's first program; the defaults are declared.
-    EXPECT_EQ(p.default_value(), spec.default_value) << spec.long_name;
-    EXPECT_GE(p.value(), p.minimum()) << spec.long_name;
-    EXPECT_LE(p.value(), p.maximum()) << spec.long_name;
+    EXPECT_EQ(p.default_value(), desc.default_value) << desc.long_name;
+    EXPECT_GE(p.value(), p.minimum()) << desc.long_name;
+    EXPECT_LE(p.value(), p.maximum()) << desc.long_name;
   }
   EXPECT_EQ(plugin.Param(-1), nullptr);
   EXPECT_EQ(plugin.Param(110), nullptr);

@@ -104,11 +104,11 @@ TEST(DrawBitmapTest, FramesAreChosenByValueAndCutFromTheStrip) {
   }
 
   // Side by side: three frames of 2 pixels, the offset runs to the right.
-  testing::PngSpec spec;
-  spec.width = 6;
-  spec.colour_type = PNG_COLOR_TYPE_GRAY;
-  spec.rows = {{1, 1, 2, 2, 3, 3}};
-  e.g.ProvideBitmap(504, testing::WritePng(spec));
+  testing::PngSpec desc;
+  desc.width = 6;
+  desc.colour_type = PNG_COLOR_TYPE_GRAY;
+  desc.rows = {{1, 1, 2, 2, 3, 3}};
+  e.g.ProvideBitmap(504, testing::WritePng(desc));
   BitmapRef wide = e.g.LoadBitmapResource(504, "wide.png", 3);
   wide.side_by_side = true;
   auto* beside = e.g.Add(std::make_unique<BitmapControl>(nullptr, 30, 0, -1, wide));

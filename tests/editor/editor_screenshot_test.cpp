@@ -19,15 +19,15 @@ using testing::TestVantor;
 constexpr RasterPixel kBackground = RasterMakePixel(255, 30, 40, 50);
 
 std::vector<uint8_t> BackgroundPng() {
-  testing::PngSpec spec;
-  spec.width = 924;
-  spec.height = 456;
-  spec.colour_type = PNG_COLOR_TYPE_RGB;
-  spec.rows.assign(456, {});
-  for (auto& row : spec.rows)
+  testing::PngSpec desc;
+  desc.width = 924;
+  desc.height = 456;
+  desc.colour_type = PNG_COLOR_TYPE_RGB;
+  desc.rows.assign(456, {});
+  for (auto& row : desc.rows)
     for (int x = 0; x < 924; ++x)
       row.insert(row.end(), {30, 40, 50});
-  return testing::WritePng(spec);
+  return testing::WritePng(desc);
 }
 
 struct Instrument {

@@ -71,18 +71,18 @@ inline RasterPixel FrameColour(int frame) {
 }
 
 inline std::vector<uint8_t> StripPng(int width, int frame_height, int frames, int alpha = 255) {
-  PngSpec spec;
-  spec.width = width;
-  spec.height = frame_height * frames;
-  for (int y = 0; y < spec.height; ++y) {
+  PngSpec desc;
+  desc.width = width;
+  desc.height = frame_height * frames;
+  for (int y = 0; y < desc.height; ++y) {
     const RasterPixel p = FrameColour(y / frame_height + 1);
     std::vector<png_byte> row;
     for (int x = 0; x < width; ++x)
       row.insert(row.end(), {png_byte(RasterRed(p)), png_byte(RasterGreen(p)),
                              png_byte(RasterBlue(p)), png_byte(alpha)});
-    spec.rows.push_back(row);
+    desc.rows.push_back(row);
   }
-  return WritePng(spec);
+  return WritePng(desc);
 }
 
 class CountingVantor : public TestVantor {

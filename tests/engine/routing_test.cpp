@@ -54,9 +54,9 @@ std::unique_ptr<Engine> Sections(bool poly, bool mono, bool poly_to_ensemble,
 Stereo Ensembled(const std::vector<double>& in) {
   Ensemble ensemble;
   ensemble.SetSampleRate(kRate);
-  const auto& spec = VantorParamSpec;
+  const auto& desc = VantorParamSpec;
   for (int i = kEnsembleMode; i <= kEnsembleModAmount3; ++i)
-    ensemble.ParamChanged(i, spec(i).default_value);
+    ensemble.ParamChanged(i, desc(i).default_value);
   for (int k = 0; k < 3; ++k)
     ensemble.ParamChanged(kEnsembleModAmount1 + k, 0.3 + 0.2 * k);
   Stereo out{std::vector<double>(in.size()), std::vector<double>(in.size())};

@@ -10,9 +10,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace vantor;
   static RasterCachedFont* font = [] {
     std::string error;
-    RasterFontSpec spec;
-    spec.size = 11;
-    RasterFontFace* face = RasterFontFace::Create(spec, &error).release();
+    RasterFontSpec desc;
+    desc.size = 11;
+    RasterFontFace* face = RasterFontFace::Create(desc, &error).release();
     if (!face) abort();  // the fonts are a build dependency
     return new RasterCachedFont(face, kRasterFontOwnsHandle);
   }();

@@ -19,9 +19,9 @@ static constexpr int kBlock = 512;
 
 // The normalised value the host sends for a plain value.
 float Normalised(int index, double plain) {
-  const ParamSpec& spec = VantorParamSpec(index);
-  const double x = (plain - spec.minimum) / (spec.maximum - spec.minimum);
-  return static_cast<float>(std::pow(std::clamp(x, 0.0, 1.0), 1.0 / spec.shape));
+  const ParamSpec& desc = VantorParamSpec(index);
+  const double x = (plain - desc.minimum) / (desc.maximum - desc.minimum);
+  return static_cast<float>(std::pow(std::clamp(x, 0.0, 1.0), 1.0 / desc.shape));
 }
 
 // A host playing one performance: set up as hosts do, every parameter put to its default.

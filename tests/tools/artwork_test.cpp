@@ -29,18 +29,18 @@ TEST(ArtworkTest, TheCommittedImagesAreTheGeneratorsDrawingOfTheLayout) {
       std::string("\"") + VANTOR_ARTWORK_TOOL + "\" \"" + drawn.string() + "\" > /dev/null";
   ASSERT_EQ(std::system(command.c_str()), 0) << "the generator failed (are the DejaVu fonts, "
                                                 "fonts-dejavu-extra among them, installed?)";
-  for (const layout::BitmapSpec& spec : layout::kBitmaps) {
-    const std::string name = std::filesystem::path(spec.file).filename().string();
+  for (const layout::BitmapSpec& desc : layout::kBitmaps) {
+    const std::string name = std::filesystem::path(desc.file).filename().string();
     const auto committed = LoadPngFile((std::filesystem::path(VANTOR_IMAGE_FOLDER) / name).c_str());
     const auto fresh = LoadPngFile((drawn / name).c_str());
     ASSERT_TRUE(committed && fresh) << name;
-    ASSERT_EQ(committed->Width(), spec.width) << name;
-    ASSERT_EQ(committed->Height(), spec.height) << name;
-    ASSERT_EQ(fresh->Width(), spec.width) << name;
-    ASSERT_EQ(fresh->Height(), spec.height) << name;
+    ASSERT_EQ(committed->Width(), desc.width) << name;
+    ASSERT_EQ(committed->Height(), desc.height) << name;
+    ASSERT_EQ(fresh->Width(), desc.width) << name;
+    ASSERT_EQ(fresh->Height(), desc.height) << name;
     int worst = 0;
-    for (int y = 0; y < spec.height; ++y)
-      for (int x = 0; x < spec.width; ++x)
+    for (int y = 0; y < desc.height; ++y)
+      for (int x = 0; x < desc.width; ++x)
         worst = std::max(worst, Difference(committed->At(x, y), fresh->At(x, y)));
     EXPECT_LE(worst, kTolerance) << name
                                  << " differs from the generator's drawing: run "

@@ -983,12 +983,12 @@ Canvas ArrowButton(int direction) {
 }
 
 bool Save(const Canvas& c, const std::string& folder, int slot) {
-  const layout::BitmapSpec& spec = layout::kBitmaps[slot];
-  std::string name = spec.file;
+  const layout::BitmapSpec& desc = layout::kBitmaps[slot];
+  std::string name = desc.file;
   name = name.substr(name.find_last_of('/') + 1);
-  if (c.width() != spec.width || c.height() != spec.height) {
+  if (c.width() != desc.width || c.height() != desc.height) {
     fprintf(stderr, "artwork: %s is %d x %d, the layout needs %d x %d\n", name.c_str(), c.width(),
-            c.height(), spec.width, spec.height);
+            c.height(), desc.width, desc.height);
     return false;
   }
   const std::string path = folder + "/" + name;

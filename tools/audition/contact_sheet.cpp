@@ -41,11 +41,11 @@ bool WriteContactSheet(const std::vector<SheetEntry>& entries, int columns, cons
   RasterMemBitmap sheet(columns * cell_w + kGap, rows * cell_h + kGap);
   sheet.Clear(RasterMakePixel(255, 24, 24, 28));
 
-  RasterFontSpec spec;
-  spec.face = "DejaVu Sans";
-  spec.size = 14;
+  RasterFontSpec desc;
+  desc.face = "DejaVu Sans";
+  desc.size = 14;
   std::string font_error;
-  std::unique_ptr<RasterFontFace> face = RasterFontFace::Create(spec, &font_error);
+  std::unique_ptr<RasterFontFace> face = RasterFontFace::Create(desc, &font_error);
   RasterCachedFont font;
   if (face) {
     font.SetFontHandle(face.get(), 0);

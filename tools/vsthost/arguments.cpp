@@ -226,30 +226,30 @@ bool ParseArguments(const std::vector<std::string>& args, Options& out, std::str
         inline_value = true;
       }
     }
-    const OptionSpec* spec = nullptr;
+    const OptionSpec* desc = nullptr;
     for (const OptionSpec& s : Specs()) {
-      if (name == s.name || (s.alias && name == s.alias)) spec = &s;
+      if (name == s.name || (s.alias && name == s.alias)) desc = &s;
     }
-    if (!spec) {
+    if (!desc) {
       error = "unknown option " + name;
       return false;
     }
-    if (!(spec->commands & Bit(out.command))) {
-      error = std::string("option ") + spec->name + " does not apply to '" +
+    if (!(desc->commands & Bit(out.command))) {
+      error = std::string("option ") + desc->name + " does not apply to '" +
               CommandName(out.command) + "'";
       return false;
     }
-    if (spec->takes_value && !inline_value) {
+    if (desc->takes_value && !inline_value) {
       if (i + 1 >= args.size()) {
-        error = std::string("option ") + spec->name + " needs a value";
+        error = std::string("option ") + desc->name + " needs a value";
         return false;
       }
       value = args[++i];
-    } else if (!spec->takes_value && inline_value) {
-      error = std::string("option ") + spec->name + " takes no value";
+    } else if (!desc->takes_value && inline_value) {
+      error = std::string("option ") + desc->name + " takes no value";
       return false;
     }
-    if (!spec->apply(out, value, error)) return false;
+    if (!desc->apply(out, value, error)) return false;
   }
 
   if (positional.empty()) {

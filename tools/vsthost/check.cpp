@@ -605,10 +605,10 @@ constexpr CheckSpec kChecks[] = {
 };
 
 // Runs one check apart from this process where the system allows, so a crash is a verdict.
-Result RunIsolated(const CheckSpec& spec, Context& context, int timeout_seconds) {
+Result RunIsolated(const CheckSpec& desc, Context& context, int timeout_seconds) {
   const os::ChildResult child = os::RunApart(
       [&] {
-        const Result result = spec.run(context);
+        const Result result = desc.run(context);
         std::string answer(1, result.passed ? 'P' : 'F');
         answer += result.Text();
         return answer;
@@ -640,11 +640,11 @@ int RunCheck(const Options& options) {
   context.library = library;
   context.quick = options.quick;
   int passed = 0, failed = 0;
-  for (const CheckSpec& spec : kChecks) {
+  for (const CheckSpec& desc : kChecks) {
     // Each check gets its own random stream, so one check's choices do not shift another's.
-    context.rng.seed(options.seed * 7919u + static_cast<unsigned>(&spec - kChecks));
-    const Result result = RunIsolated(spec, context, 600);
-    printf("  %s  %-36s %s\n", result.passed ? "PASS" : "FAIL", spec.name, result.detail.c_str());
+    context.rng.seed(options.seed * 7919u + static_cast<unsigned>(&desc - kChecks));
+    const Result result = RunIsolated(desc, context, 600);
+    printf("  %s  %-36s %s\n", result.passed ? "PASS" : "FAIL", desc.name, result.detail.c_str());
     (result.passed ? passed : failed)++;
   }
   printf("%d checks: %d passed, %d failed\n", passed + failed, passed, failed);

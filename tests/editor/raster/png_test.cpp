@@ -21,11 +21,11 @@ std::unique_ptr<RasterMemBitmap> Decode(const std::vector<uint8_t>& bytes) {
 }
 
 PngSpec Rgba2x2() {
-  PngSpec spec;
-  spec.width = 2;
-  spec.height = 2;
-  spec.rows = {{255, 0, 0, 255, 0, 255, 0, 128}, {0, 0, 255, 0, 10, 20, 30, 40}};
-  return spec;
+  PngSpec desc;
+  desc.width = 2;
+  desc.height = 2;
+  desc.rows = {{255, 0, 0, 255, 0, 255, 0, 128}, {0, 0, 255, 0, 10, 20, 30, 40}};
+  return desc;
 }
 
 TEST(PngTest, RgbaAndRgbKeepTheirChannelsWithAlphaInTheTopByte) {
@@ -47,17 +47,17 @@ TEST(PngTest, RgbaAndRgbKeepTheirChannelsWithAlphaInTheTopByte) {
 }
 
 TEST(PngTest, SixteenBitChannelsAreStrippedToTheirHighByte) {
-  PngSpec spec;
-  spec.colour_type = PNG_COLOR_TYPE_RGB_ALPHA;
-  spec.bit_depth = 16;
-  spec.rows = {{0x12, 0x34, 0xab, 0xcd, 0x00, 0xff, 0x80, 0x01}};
-  auto image = Decode(WritePng(spec));
+  PngSpec desc;
+  desc.colour_type = PNG_COLOR_TYPE_RGB_ALPHA;
+  desc.bit_depth = 16;
+  desc.rows = {{0x12, 0x34, 0xab, 0xcd, 0x00, 0xff, 0x80, 0x01}};
+  auto image = Decode(WritePng(desc));
   ASSERT_TRUE(image);
   EXPECT_EQ(image->At(0, 0), RasterMakePixel(0x80, 0x12, 0xab, 0x00));
 
-  spec.colour_type = PNG_COLOR_TYPE_GRAY;
-  spec.rows = {{0x7f, 0xff}};
-  image = Decode(WritePng(spec));
+  desc.colour_type = PNG_COLOR_TYPE_GRAY;
+  desc.rows = {{0x7f, 0xff}};
+  image = Decode(WritePng(desc));
   ASSERT_TRUE(image);
   EXPECT_EQ(image->At(0, 0), RasterMakePixel(255, 0x7f, 0x7f, 0x7f));
 }
@@ -76,12 +76,12 @@ TEST(PngTest, GreyOfEveryDepthBecomesRgbWithLowDepthsScaledUp) {
       {8, {0, 1, 254, 255}, {0, 1, 254, 255}},
   };
   for (const Case& c : cases) {
-    PngSpec spec;
-    spec.width = 4;
-    spec.colour_type = PNG_COLOR_TYPE_GRAY;
-    spec.bit_depth = c.depth;
-    spec.rows = {c.row};
-    auto image = Decode(WritePng(spec));
+    PngSpec desc;
+    desc.width = 4;
+    desc.colour_type = PNG_COLOR_TYPE_GRAY;
+    desc.bit_depth = c.depth;
+    desc.rows = {c.row};
+    auto image = Decode(WritePng(desc));
     ASSERT_TRUE(image) << "depth " << c.depth;
     for (int x = 0; x < 4; ++x) {
       const int v = c.expected[x];
@@ -139,19 +139,19 @@ TEST(PngTest, TransparencyChunksBecomeAlpha) {
 }
 
 TEST(PngTest, InterlacedImagesDecodeLikePlainOnes) {
-  PngSpec spec;
-  spec.width = 9;
-  spec.height = 9;
-  spec.colour_type = PNG_COLOR_TYPE_RGB;
+  PngSpec desc;
+  desc.width = 9;
+  desc.height = 9;
+  desc.colour_type = PNG_COLOR_TYPE_RGB;
   for (int y = 0; y < 9; ++y) {
     std::vector<png_byte> row;
     for (int x = 0; x < 9; ++x)
       row.insert(row.end(), {png_byte(x * 20), png_byte(y * 20), png_byte(x + y)});
-    spec.rows.push_back(row);
+    desc.rows.push_back(row);
   }
-  auto plain = Decode(WritePng(spec));
-  spec.interlaced = true;
-  auto interlaced = Decode(WritePng(spec));
+  auto plain = Decode(WritePng(desc));
+  desc.interlaced = true;
+  auto interlaced = Decode(WritePng(desc));
   ASSERT_TRUE(plain && interlaced);
   for (int y = 0; y < 9; ++y)
     for (int x = 0; x < 9; ++x)

@@ -22,10 +22,10 @@ struct PngSpec {
   std::vector<std::vector<png_byte>> rows;
 };
 
-inline std::vector<uint8_t> WritePng(const PngSpec& spec) {
+inline std::vector<uint8_t> WritePng(const PngSpec& desc) {
   std::vector<uint8_t> out;
   std::vector<png_bytep> rows;
-  for (const auto& row : spec.rows)
+  for (const auto& row : desc.rows)
     rows.push_back(const_cast<png_bytep>(row.data()));
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
@@ -40,16 +40,16 @@ inline std::vector<uint8_t> WritePng(const PngSpec& spec) {
         o->insert(o->end(), data, data + length);
       },
       nullptr);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(spec.width),
-               static_cast<png_uint_32>(spec.height), spec.bit_depth, spec.colour_type,
-               spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+  png_set_IHDR(png, info, static_cast<png_uint_32>(desc.width),
+               static_cast<png_uint_32>(desc.height), desc.bit_depth, desc.colour_type,
+               desc.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  if (!spec.palette.empty())
-    png_set_PLTE(png, info, spec.palette.data(), static_cast<int>(spec.palette.size()));
-  if (!spec.palette_alpha.empty())
-    png_set_tRNS(png, info, spec.palette_alpha.data(), static_cast<int>(spec.palette_alpha.size()),
+  if (!desc.palette.empty())
+    png_set_PLTE(png, info, desc.palette.data(), static_cast<int>(desc.palette.size()));
+  if (!desc.palette_alpha.empty())
+    png_set_tRNS(png, info, desc.palette_alpha.data(), static_cast<int>(desc.palette_alpha.size()),
                  nullptr);
-  if (spec.has_colour_key) png_set_tRNS(png, info, nullptr, 0, &spec.colour_key);
+  if (desc.has_colour_key) png_set_tRNS(png, info, nullptr, 0, &desc.colour_key);
   png_write_info(png, info);
   png_write_image(png, rows.data());
   png_write_end(png, nullptr);

@@ -24,9 +24,9 @@ TEST(Utf8Test, DecodesTwoAndThreeByteSequencesAndLetsOtherBytesStandForThemselve
   EXPECT_EQ(DecodeText(nullptr, -1), U"");
 }
 
-std::unique_ptr<RasterCachedFont> MakeFont(RasterFontSpec spec = {}) {
+std::unique_ptr<RasterCachedFont> MakeFont(RasterFontSpec desc = {}) {
   std::string error;
-  std::unique_ptr<RasterFontFace> face = RasterFontFace::Create(spec, &error);
+  std::unique_ptr<RasterFontFace> face = RasterFontFace::Create(desc, &error);
   EXPECT_TRUE(face) << error;
   if (!face) return nullptr;
   return std::make_unique<RasterCachedFont>(face.release(), kRasterFontOwnsHandle);
