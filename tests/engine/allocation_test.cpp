@@ -1,61 +1,10 @@
 // Rendering allocates nothing: the global allocator is replaced and counts while armed.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <vector>
 
+#include "support/counting_allocator.h"
 #include "support/test_plugin.h"
-
-namespace {
-
-std::atomic<bool> g_armed{false};
-std::atomic<long> g_allocations{0};
-
-void* CountedAllocate(std::size_t size) {
-  if (g_armed.load(std::memory_order_relaxed)) g_allocations.fetch_add(1);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-  return CountedAllocate(size);
-}
-void* operator new[](std::size_t size) {
-  return CountedAllocate(size);
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-  std::free(p);
-}
-// The nothrow forms too (the editor's bitmaps use them), so that every delete meets its new.
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  try {
-    return CountedAllocate(size);
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
-  return operator new(size, tag);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept {
-  std::free(p);
-}
 
 namespace vantor {
 namespace {
@@ -69,14 +18,12 @@ TEST(AllocationTest, RenderingBlocksOfAnySizeAllocatesNothing) {
   std::vector<double> left(4096), right(4096);
   double* outputs[2] = {left.data(), right.data()};
 
-  g_allocations = 0;
-  g_armed = true;
+  testing::StartCountingAllocations();
   const int sizes[] = {1, 0, 17, 4096, 48, 333, 2, 1000};
   for (int round = 0; round < 400; ++round) {
     plugin.RenderBlock(nullptr, outputs, sizes[round % 8]);
   }
-  g_armed = false;
-  EXPECT_EQ(g_allocations.load(), 0);
+  EXPECT_EQ(testing::StopCountingAllocations(), 0);
 }
 
 TEST(AllocationTest, PlayingNotesAndControllersAllocatesNothing) {
@@ -105,8 +52,7 @@ TEST(AllocationTest, PlayingNotesAndControllersAllocatesNothing) {
                               static_cast<uint8_t>(data2)});
   };
 
-  g_allocations = 0;
-  g_armed = true;
+  testing::StartCountingAllocations();
   double energy = 0.0;
   for (int round = 0; round < 300; ++round) {
     const int note = 36 + (round * 7) % 60;
@@ -132,8 +78,7 @@ TEST(AllocationTest, PlayingNotesAndControllersAllocatesNothing) {
   for (int i = 0; i < 100000; ++i)
     send(i % 512, 0x90, 60, 1);
   plugin.RenderBlock(nullptr, outputs, 512);
-  g_armed = false;
-  EXPECT_EQ(g_allocations.load(), 0);
+  EXPECT_EQ(testing::StopCountingAllocations(), 0);
   EXPECT_GT(energy, 0.0);  // notes did sound
 }
 

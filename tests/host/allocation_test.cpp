@@ -2,65 +2,18 @@
 // parameter callbacks, with the global allocator counting while armed.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <vector>
 
 #include "instrument/vantor.h"
+#include "support/counting_allocator.h"
 
 namespace {
-
-std::atomic<bool> g_armed{false};
-std::atomic<long> g_allocations{0};
-
-void* CountedAllocate(std::size_t size) {
-  if (g_armed.load(std::memory_order_relaxed)) g_allocations.fetch_add(1);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
 
 intptr_t AcceptingHost(vst::AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
   return opcode == vst::audioMasterProcessEvents ? 1 : 0;
 }
 
 }  // namespace
-
-void* operator new(std::size_t size) {
-  return CountedAllocate(size);
-}
-void* operator new[](std::size_t size) {
-  return CountedAllocate(size);
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-  std::free(p);
-}
-// The nothrow forms too (the editor's bitmaps use them), so that every delete meets its new.
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  try {
-    return CountedAllocate(size);
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
-  return operator new(size, tag);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept {
-  std::free(p);
-}
 
 namespace vantor {
 namespace {
@@ -83,8 +36,7 @@ TEST(BindingAllocationTest, ProcessCallbacksAndMidiIntakeAllocateNothing) {
   VstMidiEvent off{kVstMidiType, 32, 9, 0, 0, 0, {char(0x80), 60, 0, 0}, 0, 0, 0, 0};
   VstEvents events{2, 0, {reinterpret_cast<VstEvent*>(&on), reinterpret_cast<VstEvent*>(&off)}};
 
-  g_allocations = 0;
-  g_armed = true;
+  testing::StartCountingAllocations();
   const int sizes[] = {256, 1, 0, 17, 1000, 255};  // 1000 is longer than announced
   for (int round = 0; round < 120; ++round) {
     if (round % 5 == 0) e->dispatcher(e, effProcessEvents, 0, 0, &events, 0.0f);
@@ -103,8 +55,7 @@ TEST(BindingAllocationTest, ProcessCallbacksAndMidiIntakeAllocateNothing) {
         break;
     }
   }
-  g_armed = false;
-  EXPECT_EQ(g_allocations.load(), 0);
+  EXPECT_EQ(testing::StopCountingAllocations(), 0);
 }
 
 }  // namespace
