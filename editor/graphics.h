@@ -18,8 +18,9 @@ class PluginBase;
 class PluginParam;
 class RasterCachedFont;
 
-// Kinds of message box; the numbers are those of the Windows message box styles.
-enum class MessageBoxType : int { Ok = 0, YesNo = 4 };
+// Kinds of message box; the numbers are those of the Windows message box styles (an OK box
+// with an error or an information icon besides the plain ones).
+enum class MessageBoxType : int { Ok = 0, YesNo = 4, ErrorOk = 0x10, InformationOk = 0x40 };
 
 // The button that closed a message box; the numbers are the Windows button identifiers.
 enum class MessageBoxButton : int { None = 0, Ok = 1, Cancel = 2, Yes = 6, No = 7 };

@@ -56,6 +56,12 @@ void Vantor::QueuedControllerDue(int controller, int value) {
   ApplyQueuedController(controller, value);
 }
 
+// Runs on the editor's thread without the plug-in mutex: the request may take seconds, and
+// audio must go on meanwhile.
+void Vantor::CheckForUpdate() {
+  last_update_result_ = CheckOnlineForUpdate(graphics(), update_server_, kVendorVersion);
+}
+
 void Vantor::DeclareParameters() {
   DeclareVantorParameters(*this);
 }

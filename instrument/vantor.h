@@ -8,6 +8,7 @@
 #include "editor/vantor_layout.h"
 #include "engine/engine.h"
 #include "shell/synth.h"
+#include "update/update_check.h"
 
 namespace vantor {
 
@@ -55,11 +56,17 @@ class Vantor : public Synth, public BwInstrument, private ControllerListener {
 
   Engine& engine() { return *engine_; }
 
+  // Where the version check of the options menu asks (the maker's host unless a test says
+  // otherwise), and what the last check returned.
+  void set_update_server(const UpdateServer& server) { update_server_ = server; }
+  int last_update_result() const { return last_update_result_; }
+
  protected:
   void QueueMidiMessage(const MidiMessage& message) override;
   void MidiLearnEnded() override;
   void ShowView() override;
   void GraphicsReplaced() override;
+  void CheckForUpdate() override;
 
  private:
   void QueuedControllerDue(int controller, int value) override;
@@ -74,6 +81,8 @@ class Vantor : public Synth, public BwInstrument, private ControllerListener {
   bool poly_lamp_on_ = false;
   // Replacement bitmaps this instance loaded from files; freed when the layout is rebuilt.
   std::vector<RasterBitmap*> file_bitmaps_;
+  UpdateServer update_server_ = MakerUpdateServer();
+  int last_update_result_ = kUpdateUnderstood;
 };
 
 }  // namespace vantor

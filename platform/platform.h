@@ -40,6 +40,13 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes,
 // holds either its old contents or all of the new ones. False on any failure.
 bool WriteWholeFile(const std::string& path, const void* data, size_t size);
 
+// A plain HTTP GET of http://host:port/path, sent directly (no proxy) with the given user
+// agent and "Accept: */*". Appends to `reply` the body as far as it arrived, at most
+// `max_size` bytes; the whole exchange is bounded by `timeout_ms`. False when no connection
+// could be made or the request failed before any byte of the reply arrived.
+bool HttpGet(const std::string& host, int port, const std::string& path,
+             const std::string& user_agent, int timeout_ms, size_t max_size, std::string* reply);
+
 #ifdef _WIN32
 // The bytes of a resource compiled into the module that holds this code (Windows modules carry
 // resources; elsewhere such bytes are compiled in as arrays). Empty when there is none.
