@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "editor/raster/raster_png.h"
+#include "editor/vantor_layout.h"
 #include "host/vst24.h"
 #include "platform/platform.h"
 
@@ -69,6 +71,21 @@ TEST(WindowsPluginTest, BothEntryPointsMakeTheInstrumentWithTheFactoryBankFromIt
     EXPECT_EQ(ProgramName(effect, 2), "Bass: Classic Rezo");
     EXPECT_EQ(ProgramName(effect, 63), "Init");
     Dispatch(effect, vst::effClose);
+  }
+}
+
+TEST(WindowsPluginTest, EveryEditorBitmapIsAPngResourceOfItsSlotsSize) {
+  ASSERT_TRUE(Plugin());
+  for (const layout::BitmapSpec& spec : layout::kBitmaps) {
+    SCOPED_TRACE(spec.file);
+    HRSRC found = FindResourceA(Plugin(), MAKEINTRESOURCEA(spec.resource), "PNG");
+    ASSERT_TRUE(found);
+    const auto* bytes = static_cast<const uint8_t*>(LockResource(LoadResource(Plugin(), found)));
+    const std::unique_ptr<RasterMemBitmap> image =
+        LoadPngMemory(bytes, SizeofResource(Plugin(), found));
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->Width(), spec.width);
+    EXPECT_EQ(image->Height(), spec.height);
   }
 }
 

@@ -23,6 +23,8 @@ appdata=$("$wine_run" cmd /c echo %LOCALAPPDATA% | tr -d '\r')
 prefix_appdata=$(printf "%s\n" "$appdata" | sed -e 's|^C:|'"$WINEPREFIX"'/drive_c|' -e 's|\\|/|g')
 config="$prefix_appdata/Brenwick/vantor.ini"
 rm -f "$config"
+# The start-up bank written below must not stay for the other tests of the prefix.
+trap 'rm -f "$config"' EXIT
 
 echo "-- info"
 host info "$(win "$plugin")" >"$out/info.txt" 2>&1 || { cat "$out/info.txt"; fail "vsthost info"; }
