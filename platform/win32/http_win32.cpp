@@ -60,10 +60,12 @@ bool HttpGet(const std::string& host, int port, const std::string& path,
   SetTimeouts(request.get(), timeout_ms);
   if (!HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) return false;
 
+  // Each read waits at most the timeout; a server that trickles bytes is cut off at the deadline.
+  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(std::max(timeout_ms, 0));
   char buffer[1024];
   size_t appended = 0;
   bool answered = false;
-  while (appended < max_size) {
+  while (appended < max_size && (timeout_ms <= 0 || GetTickCount64() < deadline)) {
     DWORD read = 0;
     if (!InternetReadFile(request.get(), buffer, sizeof buffer, &read)) {
       // A failure after some of the body leaves what arrived; before it, the request failed.
@@ -75,7 +77,8 @@ bool HttpGet(const std::string& host, int port, const std::string& path,
     reply->append(buffer, take);
     appended += take;
   }
-  return true;
+  // Past the deadline before the first read, nothing arrived.
+  return answered || appended == max_size;
 }
 
 }  // namespace vantor::platform
