@@ -52,6 +52,12 @@ bool HttpGet(const std::string& host, int port, const std::string& path,
 // resources; elsewhere such bytes are compiled in as arrays). Empty when there is none.
 std::span<const uint8_t> ModuleResource(const char* type, const char* name);
 std::span<const uint8_t> ModuleResource(const char* type, int id);
+
+// True when this Windows program runs under Wine (its registry has HKLM\Software\Wine); asked
+// of the system once per process.
+bool RunningUnderWine();
+// Lets tests take either side (-1: ask the system again).
+void OverrideRunningUnderWine(int under_wine);
 #endif
 
 }  // namespace vantor::platform

@@ -176,8 +176,13 @@ int RasterCachedFont::DrawText(RasterBitmap* bitmap, const char* text, int lengt
   }
   if (!bitmap || bitmap->IsEmpty()) return 0;
 
-  const RasterRect clip =
-      (flags & kRasterTextNoClip) ? RasterRect{0, 0, bitmap->Width(), bitmap->Height()} : *rect;
+  const RasterRect clip = Limit(
+      (flags & kRasterTextNoClip) ? RasterRect{0, 0, bitmap->Width(), bitmap->Height()} : *rect);
+  // The system's own text routine, where there is one, draws plain single-colour text; shadows,
+  // blending and backgrounds behind several lines need the glyph cache.
+  const bool native = (flags_ & kRasterFontNative) && combine_mode_ == kRasterCopy &&
+                      combine_alpha_ >= 1.0f && RasterAlpha(effect_colour_) == 0 &&
+                      (background_mode_ == kRasterTransparent || lines.size() == 1);
   const int align = flags & kRasterTextAlignMask;
   for (size_t n = 0; n < lines.size(); ++n) {
     const Line& l = lines[n];
@@ -192,6 +197,12 @@ int RasterCachedFont::DrawText(RasterBitmap* bitmap, const char* text, int lengt
       const int from = std::max(top, clip.top);
       FillRect(bitmap, left, from, right - left, bottom - from, background_colour_, 1.0f,
                kRasterCopy);
+    }
+    if (native) {
+      std::u32string drawn;
+      for (size_t i = l.begin; i < l.end; ++i)
+        if (IsDrawn(chars[i])) drawn.push_back(chars[i]);
+      if (face_->DrawNative(bitmap, drawn, x, top, clip, text_colour_)) continue;
     }
     const int baseline = top + face_->ascent();
     // The shadow first, then the text over it.

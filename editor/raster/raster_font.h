@@ -14,7 +14,7 @@ namespace vantor {
 
 enum RasterFontFlags : int {
   kRasterFontOwnsHandle = 0x200,  // the font deletes its face
-  kRasterFontNative = 0x400,      // may use the system's own text drawing (not in this build)
+  kRasterFontNative = 0x400,      // may use the system's own text drawing (Windows, not Wine)
 };
 
 enum RasterTextFlags : int {

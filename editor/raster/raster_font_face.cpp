@@ -200,6 +200,12 @@ std::unique_ptr<RasterFontFace> RasterFontFace::Create(const RasterFontSpec& des
 
 RasterFontFace::~RasterFontFace() = default;
 
+// FreeType draws only glyph masks; all text goes through the glyph cache.
+bool RasterFontFace::DrawNative(RasterBitmap*, const std::u32string&, int, int, RasterRect,
+                                RasterPixel) {
+  return false;
+}
+
 bool RasterFontFace::RenderGlyph(char32_t code, RasterGlyphImage* out) {
   std::lock_guard guard(impl_->lock);
   FT_Face face = impl_->face;

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "editor/raster/raster_bitmap.h"
+
 namespace vantor {
 
 struct RasterFontSpec {
@@ -38,6 +40,12 @@ class RasterFontFace {
   RasterFontFace& operator=(const RasterFontFace&) = delete;
 
   bool RenderGlyph(char32_t code, RasterGlyphImage* out);
+  // Draws one line with the system's own text routine, its top-left cell corner at (x, top),
+  // within `clip` and the bitmap, in the opaque `colour`. False when the system has none or may
+  // not be used for it (under Wine, whose text differs from Windows'); the caller then draws the
+  // cached glyphs.
+  bool DrawNative(RasterBitmap* bitmap, const std::u32string& line, int x, int top, RasterRect clip,
+                  RasterPixel colour);
   int line_height() const { return line_height_; }
   int ascent() const { return ascent_; }
   const RasterFontSpec& desc() const { return spec_; }

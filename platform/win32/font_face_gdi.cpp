@@ -3,9 +3,12 @@
 
 #include <algorithm>
 #include <mutex>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "editor/raster/raster_font_face.h"
+#include "platform/platform.h"
 #include "platform/win32/wide_text.h"
 
 namespace vantor {
@@ -127,4 +130,55 @@ bool RasterFontFace::RenderGlyph(char32_t code, RasterGlyphImage* out) {
   return true;
 }
 
+bool RasterFontFace::DrawNative(RasterBitmap* bitmap, const std::u32string& line, int x, int top,
+                                RasterRect clip, RasterPixel colour) {
+  // Wine draws text with its own rasteriser, unlike Windows; the glyph cache looks the same
+  // everywhere. Rotated text keeps to the cache too, whose layout places it.
+  if (!bitmap || bitmap->IsEmpty() || spec_.orientation != 0 || platform::RunningUnderWine())
+    return false;
+  // The line's cell row, within the clip and the bitmap.
+  clip.left = std::max(clip.left, 0);
+  clip.top = std::max({clip.top, top, 0});
+  clip.right = std::min(clip.right, bitmap->Width());
+  clip.bottom = std::min({clip.bottom, top + line_height_, bitmap->Height()});
+  if (clip.right <= clip.left || clip.bottom <= clip.top || line.empty()) return true;
+  std::wstring wide;
+  for (char32_t c : line)
+    wide.push_back(c > 0xFFFF ? L' ' : static_cast<wchar_t>(c));
+
+  // GDI draws into a DIB section holding a copy of the area, which then goes back.
+  const int width = clip.Width();
+  const int height = clip.Height();
+  BITMAPINFO info = {};
+  info.bmiHeader = {sizeof info.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  std::lock_guard guard(impl_->lock);
+  void* bits = nullptr;
+  HBITMAP section = CreateDIBSection(impl_->dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (!section) return false;
+  const HGDIOBJ previous = SelectObject(impl_->dc, section);
+  auto* area = static_cast<RasterPixel*>(bits);
+  for (int y = 0; y < height; ++y)
+    std::copy_n(bitmap->Row(clip.top + y) + clip.left, width, area + y * width);
+  const std::vector<RasterPixel> before(area, area + static_cast<size_t>(width) * height);
+  SetTextColor(impl_->dc, RGB(RasterRed(colour), RasterGreen(colour), RasterBlue(colour)));
+  SetBkMode(impl_->dc, TRANSPARENT);
+  SetTextAlign(impl_->dc, TA_LEFT | TA_TOP | TA_NOUPDATECP);
+  RECT box = {0, 0, width, height};
+  ExtTextOutW(impl_->dc, x - clip.left, top - clip.top, ETO_CLIPPED, &box, wide.c_str(),
+              static_cast<UINT>(wide.size()), nullptr);
+  GdiFlush();
+  // GDI leaves the alpha byte of what it touched undefined; text is opaque colour.
+  constexpr RasterPixel kColour = 0x00FFFFFF;
+  for (int y = 0; y < height; ++y) {
+    RasterPixel* row = bitmap->Row(clip.top + y) + clip.left;
+    for (int i = 0; i < width; ++i) {
+      const size_t at = static_cast<size_t>(y) * width + i;
+      if ((area[at] & kColour) != (before[at] & kColour))
+        row[i] = (area[at] & kColour) | 0xFF000000u;
+    }
+  }
+  SelectObject(impl_->dc, previous);
+  DeleteObject(section);
+  return true;
+}
 }  // namespace vantor

@@ -248,6 +248,27 @@ std::span<const uint8_t> ModuleResource(const char* type, const char* name) {
   return {static_cast<const uint8_t*>(bytes), size};
 }
 
+namespace {
+std::atomic<int> g_wine_override{-1};
+}  // namespace
+
+bool RunningUnderWine() {
+  const int forced = g_wine_override.load();
+  if (forced >= 0) return forced != 0;
+  static const bool under_wine = [] {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Wine", 0, KEY_READ, &key) != ERROR_SUCCESS)
+      return false;
+    RegCloseKey(key);
+    return true;
+  }();
+  return under_wine;
+}
+
+void OverrideRunningUnderWine(int under_wine) {
+  g_wine_override.store(under_wine < 0 ? -1 : under_wine != 0);
+}
+
 std::span<const uint8_t> ModuleResource(const char* type, int id) {
   return ModuleResource(type, MAKEINTRESOURCEA(id));
 }

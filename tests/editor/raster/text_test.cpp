@@ -160,6 +160,23 @@ TEST(FontTest, TextIsAlignedAndClippedToItsRectangleUnlessToldOtherwise) {
   font->DrawText(&free.bitmap, "Wide text", -1, &off, kRasterTextNoClip);
 }
 
+TEST(FontTest, TheFontsOwnClipBoundsUnclippedTextToo) {
+  auto font = MakeFont();
+  ASSERT_TRUE(font);
+  font->SetTextColor(kBlack);
+  // The editor limits text to the area being redrawn; nothing may land outside it.
+  const RasterRect area{30, 0, 60, 40};
+  font->set_clip(&area);
+  Canvas canvas;
+  RasterRect rect{5, 5, 115, 30};
+  font->DrawText(&canvas.bitmap, "Wide wide text", -1, &rect, kRasterTextNoClip);
+  const RasterRect ink = InkBox(canvas.bitmap);
+  EXPECT_GE(ink.left, 30);
+  EXPECT_LE(ink.right, 60);
+  EXPECT_GT(ink.Width(), 20);
+  font->set_clip(nullptr);
+}
+
 TEST(FontTest, InvalidUtf8DrawsAsTheBytesThemselvesAndFourByteSequencesAsBlanks) {
   auto font = MakeFont();
   ASSERT_TRUE(font);
