@@ -8,7 +8,8 @@ JOBS=${JOBS:-$(nproc)}
 
 # Debian packages each command needs; installed when missing.
 BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config ccache libsndfile1-dev libpng-dev zlib1g-dev
-  libfreetype-dev fonts-dejavu-core libfftw3-dev libcurl4-openssl-dev)
+  libfreetype-dev fonts-dejavu-core libfftw3-dev libcurl4-openssl-dev
+  libx11-dev)
 TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev dpf-plugins-vst fonts-dejavu-extra)
 # The Windows plug-ins: cross compilers, zlib for them, Wine to run them (Xvfb for their
 # windows), dpkg-dev to unpack libpng's Debian source package.

@@ -17,6 +17,9 @@ class PluginEditor {
   // Opens the editor's window inside the host's parent window; false when none could open.
   virtual bool OpenEditorWindow(void* /*parent*/) { return false; }
   virtual void CloseEditorWindow() {}
+  // The host's idle call (effEditIdle, effIdle): a window without threads of its own handles
+  // its events and its redraw timer here.
+  virtual void Idle() {}
 };
 
 }  // namespace vantor

@@ -268,6 +268,22 @@ bool Graphics::DrawText(TextStyle& style, const char* text, const Rect& rect) {
   return true;
 }
 
+bool Graphics::DrawTextOn(RasterBitmap* target, TextStyle& style, const char* text,
+                          const Rect& rect) {
+  if (!target || !text || !text[0]) return false;
+  RasterCachedFont* font = FontFor(style);
+  if (!font) return false;
+  const std::unique_lock lock = font->Lock();
+  font->SetTextColor(style.colour.Pixel());
+  font->SetCombineMode(kRasterCopy, 1.0f);
+  RasterRect area{0, 0, target->Width(), target->Height()};
+  font->set_clip(&area);
+  RasterRect r = ToRaster(rect);
+  font->DrawText(target, text, -1, &r, TextFlags(style.align) | kRasterTextNoClip);
+  font->set_clip(nullptr);
+  return true;
+}
+
 bool Graphics::MeasureText(TextStyle& style, const char* text, Rect& rect) {
   RasterCachedFont* font = FontFor(style);
   if (!font || !text) return false;

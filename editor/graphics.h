@@ -146,6 +146,10 @@ class Graphics : public PluginEditor {
   // Ends an in-place text entry with the text typed (cut to kMaxEnteredText characters): with a
   // parameter the text becomes its value, otherwise the control takes the text.
   void CommitTextEntry(Control* control, PluginParam* param, const std::string& text);
+  // Draws `text` into any bitmap (a platform window's menus and prompts draw with the editor's
+  // fonts); false without a font.
+  static bool DrawTextOn(RasterBitmap* target, TextStyle& style, const char* text,
+                         const Rect& rect);
   // The value prompt's text for a parameter's current value.
   static std::string FormatForEntry(const PluginParam& param);
 

@@ -136,6 +136,10 @@ intptr_t PluginVst::CallHost(int32_t opcode, int32_t index, intptr_t value, void
 // ---- dispatcher ----
 
 intptr_t PluginVst::Dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
+  // The editor's window events run without the plug-in mutex, as window messages do where the
+  // host delivers them itself: a menu or a message box waits for the user, and the audio thread
+  // must not wait with it.
+  if ((opcode == effEditIdle || opcode == effIdle) && editor_) editor_->Idle();
   std::lock_guard lock(mutex_);
   PluginParam* param = Param(index);
   switch (opcode) {

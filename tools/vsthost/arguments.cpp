@@ -13,7 +13,8 @@ constexpr unsigned Bit(Command c) {
   return 1u << static_cast<unsigned>(c);
 }
 constexpr unsigned kRenderLike = Bit(Command::kRender) | Bit(Command::kBench);
-constexpr unsigned kSetup = Bit(Command::kRender) | Bit(Command::kSave) | Bit(Command::kBench);
+constexpr unsigned kSetup =
+    Bit(Command::kRender) | Bit(Command::kSave) | Bit(Command::kBench) | Bit(Command::kEditor);
 
 struct OptionSpec {
   const char* name;
@@ -43,9 +44,33 @@ bool ParseInt(const std::string& text, long lo, long hi, long& out) {
   return true;
 }
 
+// An editor action's "X,Y[,...]": exactly `count` integers within the screen's reach.
+std::function<bool(Options&, const std::string&, std::string&)> EditorMouse(
+    const char* name, EditorAction::Kind kind, size_t count) {
+  return [name, kind, count](Options& o, const std::string& v, std::string& e) {
+    EditorAction action{kind, {}, {}};
+    size_t start = 0;
+    while (start <= v.size()) {
+      size_t end = v.find(',', start);
+      if (end == std::string::npos) end = v.size();
+      long n;
+      if (!ParseInt(v.substr(start, end - start), -10000, 10000, n)) break;
+      action.numbers.push_back(static_cast<int>(n));
+      start = end + 1;
+    }
+    if (action.numbers.size() != count || v.empty() || v.back() == ',') {
+      e = std::string(name) + " takes " + std::to_string(count) +
+          " whole numbers separated by commas, not \"" + v + "\"";
+      return false;
+    }
+    o.editor_actions.push_back(std::move(action));
+    return true;
+  };
+}
+
 const std::vector<OptionSpec>& Specs() {
   static const std::vector<OptionSpec> specs = {
-      {"--output", "-o", true, Bit(Command::kRender) | Bit(Command::kSave),
+      {"--output", "-o", true, Bit(Command::kRender) | Bit(Command::kSave) | Bit(Command::kEditor),
        [](Options& o, const std::string& v, std::string& e) {
          if (v.empty()) e = "--output needs a file name";
          o.output = v;
@@ -147,6 +172,35 @@ const std::vector<OptionSpec>& Specs() {
          e = "--voices takes a number of notes from 1 to 100, not \"" + v + "\"";
          return false;
        }},
+      {"--click", nullptr, true, Bit(Command::kEditor),
+       EditorMouse("--click", EditorAction::Kind::kClick, 2)},
+      {"--right-click", nullptr, true, Bit(Command::kEditor),
+       EditorMouse("--right-click", EditorAction::Kind::kRightClick, 2)},
+      {"--double-click", nullptr, true, Bit(Command::kEditor),
+       EditorMouse("--double-click", EditorAction::Kind::kDoubleClick, 2)},
+      {"--drag", nullptr, true, Bit(Command::kEditor),
+       EditorMouse("--drag", EditorAction::Kind::kDrag, 4)},
+      {"--wheel", nullptr, true, Bit(Command::kEditor),
+       EditorMouse("--wheel", EditorAction::Kind::kWheel, 3)},
+      {"--key", nullptr, true, Bit(Command::kEditor),
+       [](Options& o, const std::string& v, std::string& e) {
+         if (v.empty()) {
+           e = "--key needs a key name";
+           return false;
+         }
+         o.editor_actions.push_back({EditorAction::Kind::kKey, {}, v});
+         return true;
+       }},
+      {"--idle", nullptr, true, Bit(Command::kEditor),
+       [](Options& o, const std::string& v, std::string& e) {
+         long n;
+         if (ParseInt(v, 0, 60000, n)) {
+           o.idle_ms = static_cast<int>(n);
+           return true;
+         }
+         e = "--idle takes milliseconds from 0 to 60000, not \"" + v + "\"";
+         return false;
+       }},
       {"--seconds", nullptr, true, Bit(Command::kBench),
        [](Options& o, const std::string& v, std::string& e) {
          if (ParseDouble(v, 0.1, 600, o.bench_seconds)) return true;
@@ -161,7 +215,8 @@ bool ParseCommand(const std::string& word, Command& out) {
   static const std::pair<const char*, Command> kCommands[] = {
       {"info", Command::kInfo},   {"render", Command::kRender}, {"save", Command::kSave},
       {"check", Command::kCheck}, {"bench", Command::kBench},   {"help", Command::kHelp},
-      {"--help", Command::kHelp}, {"-h", Command::kHelp},
+      {"--help", Command::kHelp}, {"-h", Command::kHelp},     {"editor", Command::kEditor},
+      {"--editor", Command::kEditor},
   };
   for (const auto& [name, command] : kCommands) {
     if (word == name) {
@@ -184,6 +239,8 @@ const char* CommandName(Command c) {
       return "check";
     case Command::kBench:
       return "bench";
+    case Command::kEditor:
+      return "editor";
     case Command::kHelp:
       break;
   }
@@ -286,8 +343,9 @@ bool ParseArguments(const std::vector<std::string>& args, Options& out, std::str
       return false;
     }
   }
-  if (out.command == Command::kBench && out.programs.size() > 1) {
-    error = "'bench' takes at most one --program";
+  if ((out.command == Command::kBench || out.command == Command::kEditor) &&
+      out.programs.size() > 1) {
+    error = std::string("'") + CommandName(out.command) + "' takes at most one --program";
     return false;
   }
   return true;
@@ -303,6 +361,7 @@ usage:
   vsthost save PLUGIN --bank -o FILE.fxb
   vsthost check PLUGIN [--quick] [--seed N]
   vsthost bench PLUGIN [MIDI-FILE] [--voices N] [--seconds S]
+  vsthost editor PLUGIN [-o SHOT.png] [actions] [--idle MS]   (also: vsthost --editor ...)
 
 render options (without a MIDI file the built-in demo phrase is played):
   -r, --rate HZ          sample rate (44100)
@@ -313,7 +372,13 @@ render options (without a MIDI file the built-in demo phrase is played):
       --picture OUT.png  also draw the result: both channels over a spectrogram
   -q, --quiet            no progress bar and no report
 
-setup options (render, save, bench):
+editor: opens the plug-in's editor in a window of its own, plays the actions in order, waits
+--idle milliseconds (300), saves the window as a PNG file, closes the editor and reports what
+the host was told. Actions, in the window's coordinates:
+      --click X,Y  --right-click X,Y  --double-click X,Y  --drag X,Y,X2,Y2
+      --wheel X,Y,STEPS (up when positive)  --key NAME (an X key name: space, Up, a, Return)
+
+setup options (render, save, bench, editor):
   -p, --program N|NAME   program by number (from 0) or by name; for render it may be
                          given several times: the piece is played once through each
   -s, --set NAME=VALUE   set a parameter (name or number) to a display text or number

@@ -7,9 +7,16 @@
 
 namespace vsthost {
 
-enum class Command { kHelp, kInfo, kRender, kSave, kCheck, kBench };
+enum class Command { kHelp, kInfo, kRender, kSave, kCheck, kBench, kEditor };
 
 enum class SampleFormat { kPcm16, kPcm24, kFloat32 };
+
+// One scripted input of the editor command: a mouse action at window coordinates or a key.
+struct EditorAction {
+  enum class Kind { kClick, kRightClick, kDoubleClick, kDrag, kWheel, kKey } kind;
+  std::vector<int> numbers;  // x, y (drag: x, y, x2, y2; wheel: x, y, steps)
+  std::string key;           // a key name ("space", "Up", "a")
+};
 
 struct Options {
   Command command = Command::kHelp;
@@ -32,6 +39,8 @@ struct Options {
   unsigned seed = 1;   // check: random automation
   int voices = 61;     // bench: notes in the full chord (the instrument's full polyphony)
   double bench_seconds = 10.0;
+  std::vector<EditorAction> editor_actions;  // editor: in order
+  int idle_ms = 300;                         // editor: idle time after the script
 };
 
 // Parses the words after the program name. False with a one-line message on a bad command line.

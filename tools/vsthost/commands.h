@@ -14,6 +14,8 @@ int RunRender(const Options& options);
 int RunSave(const Options& options);
 int RunCheck(const Options& options);
 int RunBench(const Options& options);
+// Opens the editor in a window, plays the scripted actions and saves the window as PNG.
+int RunEditor(const Options& options);
 
 // Opens the library and creates one instance; prints the reason and returns null on failure.
 std::unique_ptr<Plugin> OpenPlugin(const std::string& path,

@@ -29,6 +29,8 @@ int main(int argc, char** argv) {
       return RunCheck(options);
     case Command::kBench:
       return RunBench(options);
+    case Command::kEditor:
+      return RunEditor(options);
   }
   return 2;
 }

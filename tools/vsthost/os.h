@@ -2,9 +2,12 @@
 // One implementation per system: os_posix.cpp and os_win32.cpp.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace vsthost::os {
 
@@ -38,5 +41,29 @@ struct ChildResult {
 // of ending this one. Where the system cannot copy a running process (Windows), the body runs
 // in this process and a crash ends vsthost itself.
 ChildResult RunApart(const std::function<std::string()>& body, int timeout_seconds);
+
+// A top-level window that holds a plug-in's editor, and input delivered to what it shows as the
+// system would deliver it. Coordinates are the window's own; buttons 1 left, 2 middle, 3 right,
+// 4 and 5 the wheel up and down.
+class HostWindow {
+ public:
+  virtual ~HostWindow() = default;
+  // What the plug-in gets as its parent window (effEditOpen).
+  virtual void* Handle() const = 0;
+  // Handles the window's own pending events; `milliseconds` of waiting for more at most.
+  virtual void Pump(int milliseconds) = 0;
+  virtual bool Press(int x, int y, int button) = 0;
+  virtual bool Release(int x, int y, int button) = 0;
+  // Pointer motion with buttons held (bit 0 left, bit 2 right).
+  virtual bool Move(int x, int y, int buttons_held) = 0;
+  // A press and release of the key of that name ("space", "Up", "a", "Return").
+  virtual bool Key(const std::string& name, std::string& error) = 0;
+  // The window's pixels, 3 bytes (red, green, blue) each, rows top down.
+  virtual bool Capture(std::vector<uint8_t>& rgb, int& width, int& height,
+                       std::string& error) = 0;
+};
+// Null with a reason in `error` where windows cannot be opened (no display, or not built here).
+std::unique_ptr<HostWindow> OpenHostWindow(int width, int height, const std::string& title,
+                                           std::string& error);
 
 }  // namespace vsthost::os

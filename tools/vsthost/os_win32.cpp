@@ -137,4 +137,10 @@ ChildResult RunApart(const std::function<std::string()>& body, int /*timeout_sec
   return {ChildResult::Ending::kFinished, std::move(answer), ""};
 }
 
+// The editor command needs a window of its own and synthetic input; not written for Windows yet.
+std::unique_ptr<HostWindow> OpenHostWindow(int, int, const std::string&, std::string& error) {
+  error = "the editor window is not available in the Windows build of vsthost";
+  return nullptr;
+}
+
 }  // namespace vsthost::os

@@ -246,6 +246,22 @@ bool PictureBuilder::WritePng(const std::string& path, std::string& error) {
     }
   }
 
+  std::vector<uint8_t> rgb(static_cast<size_t>(kWidth) * kHeight * 3);
+  for (size_t i = 0; i < pixels.size(); ++i) {
+    rgb[3 * i] = static_cast<uint8_t>(std::lround(std::clamp(pixels[i].r, 0.0f, 1.0f) * 255));
+    rgb[3 * i + 1] = static_cast<uint8_t>(std::lround(std::clamp(pixels[i].g, 0.0f, 1.0f) * 255));
+    rgb[3 * i + 2] = static_cast<uint8_t>(std::lround(std::clamp(pixels[i].b, 0.0f, 1.0f) * 255));
+  }
+  return WriteRgbPng(path, kWidth, kHeight, rgb, error);
+}
+
+bool WriteRgbPng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb,
+                 std::string& error) {
+  if (width <= 0 || height <= 0 ||
+      rgb.size() != static_cast<size_t>(width) * static_cast<size_t>(height) * 3) {
+    error = "no picture to write to " + path;
+    return false;
+  }
   StagedFile staged;
   if (!staged.Begin(path, error)) return false;
   FILE* f = fopen(staged.temp_path().c_str(), "wb");
@@ -255,23 +271,16 @@ bool PictureBuilder::WritePng(const std::string& path, std::string& error) {
   }
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
-  std::vector<png_byte> row(static_cast<size_t>(kWidth) * 3);
   volatile bool ok = png && info;  // survives libpng's longjmp
   if (ok && setjmp(png_jmpbuf(png))) ok = false;
   if (ok) {
     png_init_io(png, f);
-    png_set_IHDR(png, info, kWidth, kHeight, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
-    for (int y = 0; y < kHeight; ++y) {
-      for (int x = 0; x < kWidth; ++x) {
-        const Rgb& p = pixels[static_cast<size_t>(y) * kWidth + x];
-        row[3 * x] = static_cast<png_byte>(std::lround(std::clamp(p.r, 0.0f, 1.0f) * 255));
-        row[3 * x + 1] = static_cast<png_byte>(std::lround(std::clamp(p.g, 0.0f, 1.0f) * 255));
-        row[3 * x + 2] = static_cast<png_byte>(std::lround(std::clamp(p.b, 0.0f, 1.0f) * 255));
-      }
-      png_write_row(png, row.data());
-    }
+    for (int y = 0; y < height; ++y)
+      png_write_row(png, &rgb[static_cast<size_t>(y) * static_cast<size_t>(width) * 3]);
     png_write_end(png, nullptr);
   }
   png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);

@@ -7,6 +7,10 @@
 
 namespace vsthost {
 
+// Writes rows of red, green, blue bytes as a PNG file, all or nothing.
+bool WriteRgbPng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb,
+                 std::string& error);
+
 class PictureBuilder {
  public:
   static constexpr int kWidth = 1200;

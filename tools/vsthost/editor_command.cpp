@@ -1,0 +1,126 @@
+// vsthost editor: the plug-in's editor in a window of its own, a script of mouse and key
+// actions, and a screenshot of the window.
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "tools/vsthost/commands.h"
+#include "tools/vsthost/os.h"
+#include "tools/vsthost/picture.h"
+
+namespace vsthost {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Calls effEditIdle as a host's user-interface loop would, every few milliseconds.
+void Idle(Plugin& plugin, os::HostWindow& window, int milliseconds) {
+  const Clock::time_point until = Clock::now() + std::chrono::milliseconds(milliseconds);
+  do {
+    window.Pump(0);
+    plugin.Dispatch(vst::effEditIdle);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  } while (Clock::now() < until);
+}
+
+bool Perform(const EditorAction& action, Plugin& plugin, os::HostWindow& window,
+             std::string& error) {
+  const std::vector<int>& n = action.numbers;
+  bool ok = true;
+  switch (action.kind) {
+    case EditorAction::Kind::kClick:
+    case EditorAction::Kind::kRightClick: {
+      const int button = action.kind == EditorAction::Kind::kClick ? 1 : 3;
+      ok = window.Press(n[0], n[1], button);
+      Idle(plugin, window, 30);
+      ok = ok && window.Release(n[0], n[1], button);
+      break;
+    }
+    case EditorAction::Kind::kDoubleClick:
+      ok = window.Press(n[0], n[1], 1) && window.Release(n[0], n[1], 1) &&
+           window.Press(n[0], n[1], 1) && window.Release(n[0], n[1], 1);
+      break;
+    case EditorAction::Kind::kDrag: {
+      ok = window.Press(n[0], n[1], 1);
+      Idle(plugin, window, 20);
+      constexpr int kSteps = 8;
+      for (int i = 1; ok && i <= kSteps; ++i) {
+        ok = window.Move(n[0] + (n[2] - n[0]) * i / kSteps, n[1] + (n[3] - n[1]) * i / kSteps, 1);
+        Idle(plugin, window, 10);
+      }
+      ok = ok && window.Release(n[2], n[3], 1);
+      break;
+    }
+    case EditorAction::Kind::kWheel: {
+      const int button = n[2] > 0 ? 4 : 5;
+      for (int i = 0; ok && i < std::abs(n[2]); ++i)
+        ok = window.Press(n[0], n[1], button) && window.Release(n[0], n[1], button);
+      break;
+    }
+    case EditorAction::Kind::kKey:
+      if (!window.Key(action.key, error)) return false;
+      break;
+  }
+  if (!ok) error = "the window did not take the input";
+  return ok;
+}
+
+}  // namespace
+
+int RunEditor(const Options& options) {
+  std::shared_ptr<PluginLibrary> library;
+  std::unique_ptr<Plugin> plugin = OpenPlugin(options.plugin, &library);
+  if (!plugin) return 1;
+  if (!plugin->HasFlag(vst::effFlagsHasEditor)) {
+    fprintf(stderr, "vsthost: the plug-in has no editor\n");
+    return 1;
+  }
+  if (!ApplySetup(*plugin, options, false)) return 1;
+  vst::ERect* rect = nullptr;
+  if (!plugin->Dispatch(vst::effEditGetRect, 0, 0, &rect) || !rect || rect->right <= rect->left ||
+      rect->bottom <= rect->top) {
+    fprintf(stderr, "vsthost: the plug-in tells no editor size\n");
+    return 1;
+  }
+  const int width = rect->right - rect->left;
+  const int height = rect->bottom - rect->top;
+  std::string error;
+  std::unique_ptr<os::HostWindow> window = os::OpenHostWindow(width, height, "vsthost", error);
+  if (!window) {
+    fprintf(stderr, "vsthost: %s\n", error.c_str());
+    return 1;
+  }
+  if (!plugin->Dispatch(vst::effEditOpen, 0, 0, window->Handle())) {
+    fprintf(stderr, "vsthost: the plug-in's editor did not open\n");
+    return 1;
+  }
+  Idle(*plugin, *window, 150);  // the first drawing
+  const long automations = plugin->host().automations;
+  for (const EditorAction& action : options.editor_actions) {
+    if (!Perform(action, *plugin, *window, error)) {
+      fprintf(stderr, "vsthost: %s\n", error.c_str());
+      plugin->Dispatch(vst::effEditClose);
+      return 1;
+    }
+    Idle(*plugin, *window, 60);
+  }
+  Idle(*plugin, *window, options.idle_ms);
+  int status = 0;
+  if (!options.output.empty()) {
+    std::vector<uint8_t> rgb;
+    int w = 0, h = 0;
+    if (!window->Capture(rgb, w, h, error) || !WriteRgbPng(options.output, w, h, rgb, error)) {
+      fprintf(stderr, "vsthost: %s\n", error.c_str());
+      status = 1;
+    }
+  }
+  plugin->Dispatch(vst::effEditClose);
+  window->Pump(0);
+  printf("Editor: %d x %d, %zu actions, %ld parameter changes told to the host%s%s\n", width,
+         height, options.editor_actions.size(), plugin->host().automations - automations,
+         options.output.empty() || status ? "" : ", window saved as ",
+         options.output.empty() || status ? "" : options.output.c_str());
+  return status;
+}
+
+}  // namespace vsthost
