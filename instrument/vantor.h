@@ -81,7 +81,7 @@ class Vantor : public Synth, public BwInstrument, private ControllerListener {
   bool poly_lamp_on_ = false;
   // Replacement bitmaps this instance loaded from files; freed when the layout is rebuilt.
   std::vector<RasterBitmap*> file_bitmaps_;
-  UpdateServer update_server_ = MakerUpdateServer();
+  UpdateServer update_server_ = MakerUpdateServer(kMakerWebHost);
   int last_update_result_ = kUpdateUnderstood;
 };
 

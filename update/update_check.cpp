@@ -18,18 +18,23 @@ constexpr char kDownloadPath[] = "/music/vst.html";
 // A version code is a few digits; anything longer is not a reply we understand anyway.
 constexpr size_t kMaxReply = 64 * 1024;
 
-std::string ContactErrorText() {
-  return std::string("An error occurred while contacting ") + kMakerDomain + ".";
+// The web host without its "www.", as the messages name the maker.
+std::string Domain(const std::string& web_host) {
+  return web_host.rfind("www.", 0) == 0 ? web_host.substr(4) : web_host;
+}
+
+std::string ContactErrorText(const std::string& web_host) {
+  return "An error occurred while contacting " + Domain(web_host) + ".";
 }
 
 }  // namespace
 
-UpdateServer MakerUpdateServer() {
-  return UpdateServer{kMakerWebHost, 80, kVersionPath, 10000};
+UpdateServer MakerUpdateServer(const std::string& web_host) {
+  return UpdateServer{web_host, 80, kVersionPath, 10000, web_host};
 }
 
-std::string DownloadPageUrl() {
-  return std::string("http://") + kMakerWebHost + kDownloadPath;
+std::string DownloadPageUrl(const std::string& web_host) {
+  return "http://" + web_host + kDownloadPath;
 }
 
 int32_t ParseVersionCode(const std::string& reply) {
@@ -61,11 +66,12 @@ int CheckOnlineForUpdate(Graphics& editor, const UpdateServer& server, int32_t o
   platform::HttpGet(server.host, server.port, server.path, kProductName, server.timeout_ms,
                     kMaxReply, &reply);
   if (reply.empty()) {
-    editor.ShowMessageBox(ContactErrorText().c_str(), kUpdateCaption, MessageBoxType::ErrorOk);
+    editor.ShowMessageBox(ContactErrorText(server.web_host).c_str(), kUpdateCaption,
+                          MessageBoxType::ErrorOk);
     return kUpdateNoReply;
   }
   if (reply.find('<') != std::string::npos) {
-    const std::string text = std::string("Invalid call to ") + kMakerDomain + ".";
+    const std::string text = "Invalid call to " + Domain(server.web_host) + ".";
     editor.ShowMessageBox(text.c_str(), kUpdateCaption, MessageBoxType::ErrorOk);
     return kUpdateWebPage;
   }
@@ -80,16 +86,17 @@ int CheckOnlineForUpdate(Graphics& editor, const UpdateServer& server, int32_t o
   try {
     text = std::string("A new version of ") + kProductName + " is available.\n\n" +
            "\tYour version: \t" + VersionText(own_code) + "\n" + "\tNew version: \t" +
-           VersionText(newest) + "\n" + "\nDo you want to go to " + kMakerWebHost +
+           VersionText(newest) + "\n" + "\nDo you want to go to " + server.web_host +
            " to get the new version?";
     caption = std::string("New Version of ") + kProductName + " Detected";
   } catch (const std::bad_alloc&) {
-    editor.ShowMessageBox(ContactErrorText().c_str(), kUpdateCaption, MessageBoxType::ErrorOk);
+    editor.ShowMessageBox(ContactErrorText(server.web_host).c_str(), kUpdateCaption,
+                          MessageBoxType::ErrorOk);
     return kUpdateMessageFailed;
   }
   if (editor.ShowMessageBox(text.c_str(), caption.c_str(), MessageBoxType::YesNo) !=
       MessageBoxButton::No) {
-    editor.OpenUrl(DownloadPageUrl().c_str(), nullptr, nullptr, nullptr);
+    editor.OpenUrl(DownloadPageUrl(server.web_host).c_str(), nullptr, nullptr, nullptr);
   }
   return kUpdateUnderstood;
 }

@@ -9,23 +9,22 @@ namespace vantor {
 
 class Graphics;
 
-// Where the check asks for the newest version code; tests point it at a local server.
+// Where the check asks for the newest version code (tests point it at a local server), and the
+// maker's web host that the messages and the download page name.
 struct UpdateServer {
   std::string host;
   int port = 80;
   std::string path;
   int timeout_ms = 10000;
+  std::string web_host;
 };
 
-// The maker's web host: the version query, the download page and the texts all name it.
-inline constexpr char kMakerWebHost[] = "www.brenwick.com";
-inline constexpr char kMakerDomain[] = "brenwick.com";
 inline constexpr char kUpdateCaption[] = "Check Online for Update";
 
-// The maker's version query on port 80.
-UpdateServer MakerUpdateServer();
+// The version query on the maker's web host, port 80.
+UpdateServer MakerUpdateServer(const std::string& web_host);
 // The page the user is sent to for a newer version.
-std::string DownloadPageUrl();
+std::string DownloadPageUrl(const std::string& web_host);
 
 enum UpdateCheckResult : int {
   kUpdateUnderstood = 0,  // up to date, or a newer version reported

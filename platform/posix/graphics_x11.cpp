@@ -178,9 +178,9 @@ bool GraphicsX11::OpenEditorWindow(void* parent) {
     attributes.colormap = DefaultColormap(display, screen);
     attributes.border_pixel = 0;
     attributes.background_pixmap = None;
-    attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask |
-                            PointerMotionMask | LeaveWindowMask | KeyPressMask | KeyReleaseMask |
-                            StructureNotifyMask | FocusChangeMask;
+    attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                            LeaveWindowMask | KeyPressMask | KeyReleaseMask | StructureNotifyMask |
+                            FocusChangeMask;
     window = XCreateWindow(display, parent_window, x, y, static_cast<unsigned>(width_),
                            static_cast<unsigned>(height_), 0, depth, InputOutput,
                            DefaultVisual(display, screen),
@@ -313,8 +313,7 @@ void GraphicsX11::Dispatch(XEvent& event) {
       ForwardKey(event);
       return;
     case MotionNotify: {
-      while (XCheckTypedWindowEvent(Dpy(display_), window_, MotionNotify, &event)) {
-      }
+      x11::SkipToLastMotion(Dpy(display_), window_, event);
       const XMotionEvent& m = event.xmotion;
       if (m.state & (Button1Mask | Button3Mask)) {
         if (captured_) HandleMouseDrag(m.x, m.y, Mods(m.state));
@@ -373,8 +372,8 @@ void GraphicsX11::ForwardKey(XEvent& event) {
   XEvent copy = event;
   copy.xkey.window = top;
   copy.xkey.subwindow = 0;
-  XSendEvent(Dpy(display_), top, True,
-             event.type == KeyPress ? KeyPressMask : KeyReleaseMask, &copy);
+  XSendEvent(Dpy(display_), top, True, event.type == KeyPress ? KeyPressMask : KeyReleaseMask,
+             &copy);
 }
 
 unsigned long GraphicsX11::HostTopLevel() {
@@ -398,8 +397,8 @@ void GraphicsX11::OnTimer() {
 
 void GraphicsX11::PresentArea(const Rect& area) {
   if (!display_ || window_gone_ || !drawing_bitmap()) return;
-  x11::PutPixels(Dpy(display_), window_, static_cast<GC>(gc_), depth_, *drawing_bitmap(),
-                 area.left, area.top, area.Width(), area.Height());
+  x11::PutPixels(Dpy(display_), window_, static_cast<GC>(gc_), depth_, *drawing_bitmap(), area.left,
+                 area.top, area.Width(), area.Height());
 }
 
 void GraphicsX11::Resize(int width, int height) {
@@ -438,11 +437,11 @@ void GraphicsX11::BeginTextEntry(Control* control, const TextStyle& style, const
   attributes.event_mask = ExposureMask | ButtonPressMask | KeyPressMask;
   attributes.background_pixmap = None;
   // One pixel more each way, as the area's right and bottom are part of the entry.
-  entry->window = XCreateWindow(Dpy(display_), window_, rect.left, rect.top,
-                                static_cast<unsigned>(std::max(rect.Width() + 1, 1)),
-                                static_cast<unsigned>(std::max(rect.Height() + 1, 1)), 0,
-                                CopyFromParent, InputOutput, CopyFromParent,
-                                CWEventMask | CWBackPixmap, &attributes);
+  entry->window =
+      XCreateWindow(Dpy(display_), window_, rect.left, rect.top,
+                    static_cast<unsigned>(std::max(rect.Width() + 1, 1)),
+                    static_cast<unsigned>(std::max(rect.Height() + 1, 1)), 0, CopyFromParent,
+                    InputOutput, CopyFromParent, CWEventMask | CWBackPixmap, &attributes);
   if (!entry->window) return;
   XMapRaised(Dpy(display_), entry->window);
   XSetInputFocus(Dpy(display_), window_, RevertToParent, CurrentTime);
@@ -669,9 +668,9 @@ void GraphicsX11::ChooseFile(std::string& file, FileAction action, std::string& 
     if (!patterns.empty()) argv.push_back("--file-filter=" + patterns);
     ok = RunPrompt(argv, &chosen);
   } else if (program == "kdialog") {
-    ok = RunPrompt({"kdialog", save ? "--getsavefilename" : "--getopenfilename", start_path,
-                    patterns},
-                   &chosen);
+    ok = RunPrompt(
+        {"kdialog", save ? "--getsavefilename" : "--getopenfilename", start_path, patterns},
+        &chosen);
   } else {
     chosen = start_path;
     const std::string label =
@@ -784,9 +783,8 @@ bool GraphicsX11::ClipboardText(std::string& out) {
   int format = 0;
   unsigned long count = 0, remaining = 0;
   unsigned char* data = nullptr;
-  const bool read = XGetWindowProperty(display, window_, target, 0, 1 << 20, True,
-                                       AnyPropertyType, &type, &format, &count, &remaining,
-                                       &data) == Success;
+  const bool read = XGetWindowProperty(display, window_, target, 0, 1 << 20, True, AnyPropertyType,
+                                       &type, &format, &count, &remaining, &data) == Success;
   if (read && data && format == 8) out.assign(reinterpret_cast<char*>(data), count);
   if (data) XFree(data);
   return read && format == 8;

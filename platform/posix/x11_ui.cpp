@@ -51,8 +51,8 @@ bool ErrorTrap::Sync() {
 
 // ---- Pixels and windows
 
-void PutPixels(Display* display, Window window, GC gc, int depth, const RasterBitmap& bitmap,
-               int x, int y, int w, int h) {
+void PutPixels(Display* display, Window window, GC gc, int depth, const RasterBitmap& bitmap, int x,
+               int y, int w, int h) {
   x = std::max(x, 0);
   y = std::max(y, 0);
   w = std::min(w, bitmap.Width() - x);
@@ -86,6 +86,15 @@ Window TopLevelOf(Display* display, Window window) {
   return 0;
 }
 
+void SkipToLastMotion(Display* display, Window window, XEvent& event) {
+  XEvent next;
+  while (XPending(display) > 0) {
+    XPeekEvent(display, &next);
+    if (next.type != MotionNotify || next.xany.window != window) return;
+    XNextEvent(display, &event);
+  }
+}
+
 std::string TypedText(XKeyEvent& event, KeySym* key) {
   char buffer[32];
   const int n = XLookupString(&event, buffer, sizeof buffer, key, nullptr);
@@ -111,8 +120,8 @@ bool IsContinuation(char c) {
 }
 
 size_t CharCount(const std::string& text) {
-  return static_cast<size_t>(std::count_if(text.begin(), text.end(),
-                                           [](char c) { return !IsContinuation(c); }));
+  return static_cast<size_t>(
+      std::count_if(text.begin(), text.end(), [](char c) { return !IsContinuation(c); }));
 }
 
 size_t PreviousChar(const std::string& text, size_t pos) {
@@ -327,12 +336,11 @@ void PaintLevel(Display* display, MenuLevel& level) {
     Graphics::DrawTextOn(&b, style, level.texts[static_cast<size_t>(i)].c_str(),
                          Rect{kTextLeft, top + 3, level.w - 18, top + kItemHeight - 2});
   }
-  PutPixels(display, level.window, level.gc, DefaultDepth(display, DefaultScreen(display)), b, 0,
-            0, level.w, level.h);
+  PutPixels(display, level.window, level.gc, DefaultDepth(display, DefaultScreen(display)), b, 0, 0,
+            level.w, level.h);
 }
 
-bool OpenLevel(Display* display, Graphics& fonts, PopupMenu& menu, int x, int y,
-               MenuLevel& level) {
+bool OpenLevel(Display* display, Graphics& fonts, PopupMenu& menu, int x, int y, MenuLevel& level) {
   level.menu = &menu;
   level.texts.clear();
   level.tops.clear();
@@ -360,8 +368,8 @@ bool OpenLevel(Display* display, Graphics& fonts, PopupMenu& menu, int x, int y,
   XSetWindowAttributes attributes{};
   attributes.override_redirect = True;
   attributes.save_under = True;
-  attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
-                          KeyPressMask;
+  attributes.event_mask =
+      ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask;
   level.window = XCreateWindow(display, RootWindow(display, screen), level.x, level.y,
                                static_cast<unsigned>(level.w), static_cast<unsigned>(level.h), 0,
                                CopyFromParent, InputOutput, CopyFromParent,
@@ -384,7 +392,8 @@ int ItemAt(const MenuLevel& level, int x, int y) {
   if (x < level.x || x >= level.x + level.w || y < level.y || y >= level.y + level.h) return -2;
   const int local = y - level.y;
   for (int i = 0; i < level.menu->NumItems(); ++i) {
-    if (local >= level.tops[static_cast<size_t>(i)] && local < level.tops[static_cast<size_t>(i) + 1])
+    if (local >= level.tops[static_cast<size_t>(i)] &&
+        local < level.tops[static_cast<size_t>(i) + 1])
       return i;
   }
   return -1;
@@ -392,8 +401,8 @@ int ItemAt(const MenuLevel& level, int x, int y) {
 
 }  // namespace
 
-PopupMenu* RunPopupMenu(Display* display, Graphics& fonts, PopupMenu& menu, int root_x,
-                        int root_y, const OtherEvent& other) {
+PopupMenu* RunPopupMenu(Display* display, Graphics& fonts, PopupMenu& menu, int root_x, int root_y,
+                        const OtherEvent& other) {
   if (menu.NumItems() == 0) return nullptr;
   std::vector<std::unique_ptr<MenuLevel>> levels;
   auto open = [&](PopupMenu& m, int x, int y) {
@@ -416,8 +425,8 @@ PopupMenu* RunPopupMenu(Display* display, Graphics& fonts, PopupMenu& menu, int 
   const Window grab_window = levels[0]->window;
   XSync(display, False);
   const unsigned kPointerEvents = ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
-  XGrabPointer(display, grab_window, True, kPointerEvents, GrabModeAsync, GrabModeAsync, None,
-               None, CurrentTime);
+  XGrabPointer(display, grab_window, True, kPointerEvents, GrabModeAsync, GrabModeAsync, None, None,
+               CurrentTime);
   XGrabKeyboard(display, grab_window, True, GrabModeAsync, GrabModeAsync, CurrentTime);
 
   // Opens the submenu of item `index` of level `depth` beside it, closing deeper levels.
@@ -428,7 +437,8 @@ PopupMenu* RunPopupMenu(Display* display, Graphics& fonts, PopupMenu& menu, int 
     const PopupMenuItem* item = level.menu->Item(index);
     if (!item || !item->submenu || (item->flags & kItemDisabled) || item->submenu->NumItems() == 0)
       return;
-    if (open(*item->submenu, level.x + level.w - 3, level.y + level.tops[static_cast<size_t>(index)]))
+    if (open(*item->submenu, level.x + level.w - 3,
+             level.y + level.tops[static_cast<size_t>(index)]))
       levels[depth]->opened = index;
   };
   auto find = [&](int x, int y, size_t* depth) {
@@ -464,8 +474,7 @@ PopupMenu* RunPopupMenu(Display* display, Graphics& fonts, PopupMenu& menu, int 
         }
         break;
       case MotionNotify: {
-        while (XCheckTypedEvent(display, MotionNotify, &event)) {
-        }
+        SkipToLastMotion(display, event.xany.window, event);
         size_t depth = 0;
         const int item = find(event.xmotion.x_root, event.xmotion.y_root, &depth);
         if (item == -2) break;
@@ -616,7 +625,8 @@ void PaintDialog(Display* display, Window window, GC gc, Graphics& fonts, const 
                                         : RasterMakePixel(255, 250, 250, 250));
     Frame(b, r.left, r.top, r.Width(), r.Height(), i == 0 ? kHighlight : kBorder);
     TextStyle style = UiStyle(kText, kAlignCenter);
-    Graphics::DrawTextOn(&b, style, spec.buttons[i].c_str(), Rect{r.left, r.top + 6, r.right, r.bottom});
+    Graphics::DrawTextOn(&b, style, spec.buttons[i].c_str(),
+                         Rect{r.left, r.top + 6, r.right, r.bottom});
   }
   PutPixels(display, window, gc, DefaultDepth(display, DefaultScreen(display)), b, 0, 0, layout.w,
             layout.h);
@@ -639,10 +649,12 @@ int RunDialog(Display* display, Window owner, Graphics& fonts, const DialogSpec&
   for (const std::string& line : lines)
     text_width = std::max(text_width, TextWidth(fonts, UiStyle(kText), line));
   const int buttons_width = (last + 1) * (kButtonWidth + 8);
-  layout.w = std::max({layout.text_left + text_width + kPad, buttons_width + 2 * kPad,
-                       spec.field ? 460 : 260});
-  int y = kPad + std::max(static_cast<int>(lines.size()) * kLineHeight,
-                          spec.icon != DialogSpec::Icon::Plain ? kIconSize : 0) + 12;
+  layout.w = std::max(
+      {layout.text_left + text_width + kPad, buttons_width + 2 * kPad, spec.field ? 460 : 260});
+  int y = kPad +
+          std::max(static_cast<int>(lines.size()) * kLineHeight,
+                   spec.icon != DialogSpec::Icon::Plain ? kIconSize : 0) +
+          12;
   if (spec.field) {
     layout.field = Rect{kPad, y, layout.w - kPad, y + kFieldHeight};
     y += kFieldHeight + 14;
@@ -665,27 +677,26 @@ int RunDialog(Display* display, Window owner, Graphics& fonts, const DialogSpec&
     cy = owner_attributes.y + owner_attributes.height / 2;
   }
   XSetWindowAttributes attributes{};
-  attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | KeyPressMask |
-                          StructureNotifyMask;
-  const Window window = XCreateWindow(
-      display, RootWindow(display, screen), std::max(0, cx - layout.w / 2),
-      std::max(0, cy - layout.h / 2), static_cast<unsigned>(layout.w),
-      static_cast<unsigned>(layout.h), 0, CopyFromParent, InputOutput, CopyFromParent,
-      CWEventMask, &attributes);
+  attributes.event_mask =
+      ExposureMask | ButtonPressMask | ButtonReleaseMask | KeyPressMask | StructureNotifyMask;
+  const Window window =
+      XCreateWindow(display, RootWindow(display, screen), std::max(0, cx - layout.w / 2),
+                    std::max(0, cy - layout.h / 2), static_cast<unsigned>(layout.w),
+                    static_cast<unsigned>(layout.h), 0, CopyFromParent, InputOutput, CopyFromParent,
+                    CWEventMask, &attributes);
   if (!window) return last;
   GC gc = XCreateGC(display, window, 0, nullptr);
   XStoreName(display, window, spec.caption.c_str());
-  XChangeProperty(display, window, AtomOf(display, "_NET_WM_NAME"),
-                  AtomOf(display, "UTF8_STRING"), 8, PropModeReplace,
-                  reinterpret_cast<const unsigned char*>(spec.caption.data()),
+  XChangeProperty(display, window, AtomOf(display, "_NET_WM_NAME"), AtomOf(display, "UTF8_STRING"),
+                  8, PropModeReplace, reinterpret_cast<const unsigned char*>(spec.caption.data()),
                   static_cast<int>(spec.caption.size()));
   if (owner) XSetTransientForHint(display, window, owner);
   Atom type = AtomOf(display, "_NET_WM_WINDOW_TYPE_DIALOG");
   XChangeProperty(display, window, AtomOf(display, "_NET_WM_WINDOW_TYPE"), XA_ATOM, 32,
                   PropModeReplace, reinterpret_cast<unsigned char*>(&type), 1);
   Atom modal = AtomOf(display, "_NET_WM_STATE_MODAL");
-  XChangeProperty(display, window, AtomOf(display, "_NET_WM_STATE"), XA_ATOM, 32,
-                  PropModeReplace, reinterpret_cast<unsigned char*>(&modal), 1);
+  XChangeProperty(display, window, AtomOf(display, "_NET_WM_STATE"), XA_ATOM, 32, PropModeReplace,
+                  reinterpret_cast<unsigned char*>(&modal), 1);
   XSizeHints* hints = XAllocSizeHints();
   if (hints) {
     hints->flags = PMinSize | PMaxSize;

@@ -33,8 +33,8 @@ class ErrorTrap {
 };
 
 // Copies the rectangle (x, y, w, h) of `bitmap` to the same place in `window`.
-void PutPixels(Display* display, Window window, GC gc, int depth, const RasterBitmap& bitmap,
-               int x, int y, int w, int h);
+void PutPixels(Display* display, Window window, GC gc, int depth, const RasterBitmap& bitmap, int x,
+               int y, int w, int h);
 
 // The window's top-level ancestor (the child of the root that holds it); 0 when it has none.
 Window TopLevelOf(Display* display, Window window);
@@ -47,7 +47,7 @@ struct LineEdit {
   std::string text;  // UTF-8
   size_t caret = 0;  // byte position
   bool all_selected = true;
-  size_t limit = 0;  // characters; 0 for no limit
+  size_t limit = 0;                  // characters; 0 for no limit
   std::function<bool(char)> accept;  // for ASCII characters; null accepts everything
 
   void Start(std::string initial, size_t max_chars);
@@ -58,6 +58,10 @@ struct LineEdit {
              bool focused) const;
 };
 
+// Replaces `event`, a motion of `window`, by the last of the motions that directly follow it in
+// the queue: a drag follows the latest position, and a press or release stays in its place.
+void SkipToLastMotion(Display* display, Window window, XEvent& event);
+
 // The text of a key press (Latin-1 turned into UTF-8) and its key symbol.
 std::string TypedText(XKeyEvent& event, KeySym* key);
 
@@ -67,8 +71,8 @@ using OtherEvent = std::function<void(XEvent&)>;
 // Shows `menu` at (root_x, root_y) as override-redirect windows with submenus, and runs until
 // an item is chosen or the menu is dismissed. Returns the (sub)menu of the chosen item with its
 // chosen index set, or null.
-PopupMenu* RunPopupMenu(Display* display, Graphics& fonts, PopupMenu& menu, int root_x,
-                        int root_y, const OtherEvent& other);
+PopupMenu* RunPopupMenu(Display* display, Graphics& fonts, PopupMenu& menu, int root_x, int root_y,
+                        const OtherEvent& other);
 
 // A modal dialog window owned by `owner` (0: none): lines of text, optionally a one-line field
 // (`field` non-null), and buttons. Returns the index of the button pressed; Enter presses the

@@ -87,6 +87,33 @@ TEST(ArgumentsTest, DefaultsAndTheOtherCommands) {
   EXPECT_EQ(Parse({"render", "-o", "o.wav", "--", "x.so", "-odd.mid"}).midi_file, "-odd.mid");
 }
 
+TEST(ArgumentsTest, EditorScriptKeepsItsOrder) {
+  const Options o = Parse({"--editor", "x.so", "--click", "10,20", "--key", "space", "--drag",
+                           "1,2,3,-4", "--wheel=5,6,-2", "-o", "s.png", "--idle", "0", "-p", "3"});
+  EXPECT_EQ(o.command, Command::kEditor);
+  EXPECT_EQ(o.output, "s.png");
+  EXPECT_EQ(o.idle_ms, 0);
+  EXPECT_EQ(o.programs, std::vector<std::string>{"3"});
+  ASSERT_EQ(o.editor_actions.size(), 4u);
+  EXPECT_EQ(o.editor_actions[0].kind, EditorAction::Kind::kClick);
+  EXPECT_EQ(o.editor_actions[0].numbers, (std::vector<int>{10, 20}));
+  EXPECT_EQ(o.editor_actions[1].kind, EditorAction::Kind::kKey);
+  EXPECT_EQ(o.editor_actions[1].key, "space");
+  EXPECT_EQ(o.editor_actions[2].numbers, (std::vector<int>{1, 2, 3, -4}));
+  EXPECT_EQ(o.editor_actions[3].numbers, (std::vector<int>{5, 6, -2}));
+  EXPECT_EQ(Parse({"editor", "x.so"}).idle_ms, 300);
+
+  for (const char* bad : {"10", "10,20,30", "10,", ",10", "a,b", "1,99999"}) {
+    EXPECT_NE(Refusal({"editor", "x.so", "--click", bad}).find("--click takes 2 whole numbers"),
+              std::string::npos)
+        << bad;
+  }
+  EXPECT_EQ(Refusal({"render", "x.so", "-o", "o", "--click", "1,2"}),
+            "option --click does not apply to 'render'");
+  EXPECT_EQ(Refusal({"editor", "x.so", "-p", "1", "-p", "2"}),
+            "'editor' takes at most one --program");
+}
+
 TEST(ArgumentsTest, MistakesAreNamed) {
   EXPECT_EQ(Refusal({}), "no command given");
   EXPECT_EQ(Refusal({"play", "x.so"}), "unknown command \"play\"");

@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "editor/graphics_headless.h"
+#include "shell/synth.h"
 #include "support/local_http_server.h"
 #include "support/test_home.h"
 #include "support/test_plugin.h"
@@ -18,7 +19,8 @@ constexpr int32_t kOwnCode = 0x10301;
 constexpr int kTimeoutMs = 300;
 
 UpdateServer Local(int port) {
-  return UpdateServer{"127.0.0.1", port, "/music/version/?file=vantor", kTimeoutMs};
+  return UpdateServer{"127.0.0.1", port, "/music/version/?file=vantor", kTimeoutMs,
+                      Synth::kMakerWebHost};
 }
 
 class UpdateCheckTest : public ::testing::Test {
@@ -60,11 +62,12 @@ TEST_F(UpdateCheckTest, NewerVersionAsksAndOpensTheDownloadPageUnlessDeclined) {
   ASSERT_EQ(ui_.messages().size(), 1u);
   EXPECT_EQ(ui_.messages()[0].text,
             "A new version of Vantor is available.\n\n\tYour version: \t1.3.1\n"
-            "\tNew version: \t1.3.2\n\nDo you want to go to www.brenwick.com to get the new "
+            "\tNew version: \t1.3.2\n\nDo you want to go to www.brenwick.example to get the new "
             "version?");
   EXPECT_EQ(ui_.messages()[0].caption, "New Version of Vantor Detected");
   EXPECT_EQ(ui_.messages()[0].type, MessageBoxType::YesNo);
-  EXPECT_EQ(ui_.opened_urls(), std::vector<std::string>{"http://www.brenwick.com/music/vst.html"});
+  EXPECT_EQ(ui_.opened_urls(),
+            std::vector<std::string>{"http://www.brenwick.example/music/vst.html"});
 
   ui_.ClearRecords();
   ui_.AnswerNextMessage(MessageBoxButton::No);
@@ -84,22 +87,24 @@ TEST_F(UpdateCheckTest, ReplyInSeveralPiecesIsJoinedBeforeItIsRead) {
 TEST_F(UpdateCheckTest, WebPageIsAnInvalidCallAndNothingElse) {
   EXPECT_EQ(Check(LocalHttpServer::Reply({"66306 <html><body>Moved</body></html>"})),
             kUpdateWebPage);
-  ExpectOnlyMessage("Invalid call to brenwick.com.", MessageBoxType::ErrorOk);
+  ExpectOnlyMessage("Invalid call to brenwick.example.", MessageBoxType::ErrorOk);
   ui_.ClearRecords();
   EXPECT_EQ(Check(LocalHttpServer::Reply({"<!DOCTYPE html>"}, "404 Not Found")), kUpdateWebPage);
-  ExpectOnlyMessage("Invalid call to brenwick.com.", MessageBoxType::ErrorOk);
+  ExpectOnlyMessage("Invalid call to brenwick.example.", MessageBoxType::ErrorOk);
 }
 
 TEST_F(UpdateCheckTest, EmptyReplyAndMissingServerReportTheContactError) {
   EXPECT_EQ(Check(LocalHttpServer::Reply({})), kUpdateNoReply);
-  ExpectOnlyMessage("An error occurred while contacting brenwick.com.", MessageBoxType::ErrorOk);
+  ExpectOnlyMessage("An error occurred while contacting brenwick.example.",
+                    MessageBoxType::ErrorOk);
 
   ui_.ClearRecords();
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(CheckOnlineForUpdate(ui_, Local(LocalHttpServer::ClosedPort()), kOwnCode),
             kUpdateNoReply);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
-  ExpectOnlyMessage("An error occurred while contacting brenwick.com.", MessageBoxType::ErrorOk);
+  ExpectOnlyMessage("An error occurred while contacting brenwick.example.",
+                    MessageBoxType::ErrorOk);
 }
 
 TEST_F(UpdateCheckTest, ServerThatNeverAnswersIsGivenUpAfterTheTimeout) {
@@ -109,7 +114,8 @@ TEST_F(UpdateCheckTest, ServerThatNeverAnswersIsGivenUpAfterTheTimeout) {
   const auto waited = std::chrono::steady_clock::now() - start;
   EXPECT_GE(waited, std::chrono::milliseconds(kTimeoutMs - 50));
   EXPECT_LT(waited, std::chrono::seconds(2));
-  ExpectOnlyMessage("An error occurred while contacting brenwick.com.", MessageBoxType::ErrorOk);
+  ExpectOnlyMessage("An error occurred while contacting brenwick.example.",
+                    MessageBoxType::ErrorOk);
 }
 
 TEST(VersionCode, ReadsTheLeadingNumberAndSaturates) {

@@ -45,8 +45,9 @@ bool ParseInt(const std::string& text, long lo, long hi, long& out) {
 }
 
 // An editor action's "X,Y[,...]": exactly `count` integers within the screen's reach.
-std::function<bool(Options&, const std::string&, std::string&)> EditorMouse(
-    const char* name, EditorAction::Kind kind, size_t count) {
+std::function<bool(Options&, const std::string&, std::string&)> EditorMouse(const char* name,
+                                                                            EditorAction::Kind kind,
+                                                                            size_t count) {
   return [name, kind, count](Options& o, const std::string& v, std::string& e) {
     EditorAction action{kind, {}, {}};
     size_t start = 0;
@@ -213,9 +214,9 @@ const std::vector<OptionSpec>& Specs() {
 
 bool ParseCommand(const std::string& word, Command& out) {
   static const std::pair<const char*, Command> kCommands[] = {
-      {"info", Command::kInfo},   {"render", Command::kRender}, {"save", Command::kSave},
-      {"check", Command::kCheck}, {"bench", Command::kBench},   {"help", Command::kHelp},
-      {"--help", Command::kHelp}, {"-h", Command::kHelp},     {"editor", Command::kEditor},
+      {"info", Command::kInfo},       {"render", Command::kRender}, {"save", Command::kSave},
+      {"check", Command::kCheck},     {"bench", Command::kBench},   {"help", Command::kHelp},
+      {"--help", Command::kHelp},     {"-h", Command::kHelp},       {"editor", Command::kEditor},
       {"--editor", Command::kEditor},
   };
   for (const auto& [name, command] : kCommands) {

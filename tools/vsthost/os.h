@@ -59,8 +59,7 @@ class HostWindow {
   // A press and release of the key of that name ("space", "Up", "a", "Return").
   virtual bool Key(const std::string& name, std::string& error) = 0;
   // The window's pixels, 3 bytes (red, green, blue) each, rows top down.
-  virtual bool Capture(std::vector<uint8_t>& rgb, int& width, int& height,
-                       std::string& error) = 0;
+  virtual bool Capture(std::vector<uint8_t>& rgb, int& width, int& height, std::string& error) = 0;
 };
 // Null with a reason in `error` where windows cannot be opened (no display, or not built here).
 std::unique_ptr<HostWindow> OpenHostWindow(int width, int height, const std::string& title,

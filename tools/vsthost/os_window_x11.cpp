@@ -14,16 +14,17 @@ namespace {
 class X11HostWindow : public HostWindow {
  public:
   X11HostWindow(Display* display, Window window, int width, int height)
-      : display_(display), window_(window), width_(width), height_(height),
+      : display_(display),
+        window_(window),
+        width_(width),
+        height_(height),
         start_(std::chrono::steady_clock::now()) {}
   ~X11HostWindow() override {
     XDestroyWindow(display_, window_);
     XCloseDisplay(display_);
   }
 
-  void* Handle() const override {
-    return reinterpret_cast<void*>(static_cast<uintptr_t>(window_));
-  }
+  void* Handle() const override { return reinterpret_cast<void*>(static_cast<uintptr_t>(window_)); }
 
   void Pump(int milliseconds) override {
     XSync(display_, False);
@@ -107,8 +108,9 @@ class X11HostWindow : public HostWindow {
     for (int y = 0; y < height; ++y) {
       for (int x = 0; x < width; ++x) {
         const unsigned long pixel = XGetPixel(image, x, y);
-        uint8_t* out = &rgb[(static_cast<size_t>(y) * static_cast<size_t>(width) +
-                             static_cast<size_t>(x)) * 3];
+        uint8_t* out =
+            &rgb[(static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)) *
+                 3];
         out[0] = static_cast<uint8_t>((pixel & image->red_mask) >> Shift(image->red_mask));
         out[1] = static_cast<uint8_t>((pixel & image->green_mask) >> Shift(image->green_mask));
         out[2] = static_cast<uint8_t>((pixel & image->blue_mask) >> Shift(image->blue_mask));
@@ -188,9 +190,10 @@ class X11HostWindow : public HostWindow {
     Fill(event.xbutton, x, y);
     event.xbutton.button = static_cast<unsigned>(button);
     event.xbutton.state = state_;
-    const unsigned mask = button == 1 ? Button1Mask : button == 2 ? Button2Mask
-                          : button == 3                           ? Button3Mask
-                                                                  : 0;
+    const unsigned mask = button == 1   ? Button1Mask
+                          : button == 2 ? Button2Mask
+                          : button == 3 ? Button3Mask
+                                        : 0;
     if (type == ButtonPress) {
       state_ |= mask;
     } else {
@@ -226,10 +229,9 @@ std::unique_ptr<HostWindow> OpenHostWindow(int width, int height, const std::str
     return nullptr;
   }
   const int screen = DefaultScreen(display);
-  const Window window = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0,
-                                            static_cast<unsigned>(width),
-                                            static_cast<unsigned>(height), 0, 0,
-                                            BlackPixel(display, screen));
+  const Window window =
+      XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, static_cast<unsigned>(width),
+                          static_cast<unsigned>(height), 0, 0, BlackPixel(display, screen));
   XStoreName(display, window, title.c_str());
   XSelectInput(display, window, StructureNotifyMask);
   XMapWindow(display, window);
