@@ -11,7 +11,7 @@ BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config ccache libsndfile1-
   libfreetype-dev fonts-dejavu-core libfftw3-dev libcurl4-openssl-dev
   libx11-dev)
 TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev dpf-plugins-vst fonts-dejavu-extra
-  xvfb xauth xdotool)
+  xvfb xdotool)
 # The Windows plug-ins: cross compilers, zlib for them, Wine to run them (Xvfb for their
 # windows), dpkg-dev to unpack libpng's Debian source package.
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix libz-mingw-w64-dev wine64

@@ -537,42 +537,11 @@ PopupMenu* GraphicsX11::ShowPopupMenu(PopupMenu& menu, const Rect& rect) {
   return chosen;
 }
 
-MessageBoxButton GraphicsX11::ShowMessageBox(const char* text, const char* caption,
-                                             MessageBoxType type) {
-  x11::DialogSpec spec;
-  spec.caption = caption ? caption : "";
-  spec.text = text ? text : "";
-  if (type == MessageBoxType::ErrorOk) spec.icon = x11::DialogSpec::Icon::Error;
-  if (type == MessageBoxType::InformationOk) spec.icon = x11::DialogSpec::Icon::Information;
-  const bool question = type == MessageBoxType::YesNo;
-  spec.buttons = question ? std::vector<std::string>{"Yes", "No"} : std::vector<std::string>{"OK"};
-  // A box may be asked for while no editor window is open (a menu command of the host): it then
-  // has a connection of its own for the moment.
+// A dialog may be asked for while no editor window is open (a menu command of the host): it then
+// has a connection of its own for the moment. Returns the button pressed, -1 without a display.
+int GraphicsX11::RunModal(const x11::DialogSpec& spec) {
   Display* display = display_ ? Dpy(display_) : XOpenDisplay(nullptr);
-  if (!display) return question ? MessageBoxButton::No : MessageBoxButton::Ok;
-  int pressed = -1;
-  {
-    x11::ErrorTrap trap(display);
-    const Window owner = display_ ? HostTopLevel() : 0;
-    pressed = x11::RunDialog(display, owner, *this, spec,
-                             [this](XEvent& event) { ServeWhileModal(event); });
-  }
-  if (display != Dpy(display_)) {
-    x11::ErrorTrap trap(display);
-    XCloseDisplay(display);
-  }
-  if (!question) return MessageBoxButton::Ok;
-  return pressed == 0 ? MessageBoxButton::Yes : MessageBoxButton::No;
-}
-
-bool GraphicsX11::AskForText(const char* caption, const char* label, std::string* text) {
-  x11::DialogSpec spec;
-  spec.caption = caption;
-  spec.text = label;
-  spec.buttons = {"OK", "Cancel"};
-  spec.field = text;
-  Display* display = display_ ? Dpy(display_) : XOpenDisplay(nullptr);
-  if (!display) return false;
+  if (!display) return -1;
   int pressed = -1;
   {
     x11::ErrorTrap trap(display);
@@ -583,7 +552,30 @@ bool GraphicsX11::AskForText(const char* caption, const char* label, std::string
     x11::ErrorTrap trap(display);
     XCloseDisplay(display);
   }
-  return pressed == 0;
+  return pressed;
+}
+
+MessageBoxButton GraphicsX11::ShowMessageBox(const char* text, const char* caption,
+                                             MessageBoxType type) {
+  x11::DialogSpec spec;
+  spec.caption = caption ? caption : "";
+  spec.text = text ? text : "";
+  if (type == MessageBoxType::ErrorOk) spec.icon = x11::DialogSpec::Icon::Error;
+  if (type == MessageBoxType::InformationOk) spec.icon = x11::DialogSpec::Icon::Information;
+  const bool question = type == MessageBoxType::YesNo;
+  spec.buttons = question ? std::vector<std::string>{"Yes", "No"} : std::vector<std::string>{"OK"};
+  const int pressed = RunModal(spec);
+  if (!question) return MessageBoxButton::Ok;
+  return pressed == 0 ? MessageBoxButton::Yes : MessageBoxButton::No;
+}
+
+bool GraphicsX11::AskForText(const char* caption, const char* label, std::string* text) {
+  x11::DialogSpec spec;
+  spec.caption = caption;
+  spec.text = label;
+  spec.buttons = {"OK", "Cancel"};
+  spec.field = text;
+  return RunModal(spec) == 0;
 }
 
 std::string GraphicsX11::FindPromptProgram() const {

@@ -55,7 +55,7 @@ class X11EditorTest : public ::testing::Test {
     testing::FreshConfigHome();
     g_automated.clear();
     display_ = XOpenDisplay(nullptr);
-    ASSERT_NE(display_, nullptr) << "the test runs under Xvfb (xvfb-run)";
+    ASSERT_NE(display_, nullptr) << "the test runs under Xvfb (with_xvfb.sh)";
   }
   void TearDown() override {
     if (display_) XCloseDisplay(display_);
@@ -234,7 +234,9 @@ TEST_F(X11EditorTest, KeysNoControlTakesGoOnToTheHost) {
   const Window host = HostWindow();
   ASSERT_EQ(a.Dispatch(vst::effEditOpen, 0, Handle(host)), 1);
   Idle({&a}, 60);
-  Xdotool("mousemove 15 300 click 1 key Tab key space");  // the click gives the editor the focus
+  Xdotool("mousemove 15 300 click 1");  // the click gives the editor the focus
+  Idle({&a}, 60);
+  Xdotool("key Tab key space");
   Idle({&a}, 80);
   XSync(display_, False);
   std::vector<KeySym> heard;
