@@ -362,6 +362,54 @@ TEST_F(X11EditorTest, FilePromptDrawnHereTakesATypedPath) {
   EXPECT_EQ(folder, "/tmp/presets/");
 }
 
+// Another program owns the clipboard; the editor asks it for the text as UTF-8.
+TEST_F(X11EditorTest, ClipboardTextComesFromItsOwner) {
+  Instance a;
+  const Window host = HostWindow();
+  ASSERT_EQ(a.Dispatch(vst::effEditOpen, 0, Handle(host)), 1);
+  std::string text;
+  EXPECT_FALSE(a.window().ClipboardText(text));  // nobody owns it yet
+  EXPECT_EQ(text, "");
+
+  // The owner runs on a thread with a connection of its own, as another program would.
+  Display* owner_display = XOpenDisplay(nullptr);
+  ASSERT_NE(owner_display, nullptr);
+  const Window owner =
+      XCreateSimpleWindow(owner_display, DefaultRootWindow(owner_display), 0, 0, 1, 1, 0, 0, 0);
+  const Atom clipboard = XInternAtom(owner_display, "CLIPBOARD", False);
+  const Atom utf8 = XInternAtom(owner_display, "UTF8_STRING", False);
+  XSetSelectionOwner(owner_display, clipboard, owner, CurrentTime);
+  XSync(owner_display, False);
+  std::thread serve([&] {
+    XEvent event;
+    do {
+      XNextEvent(owner_display, &event);
+    } while (event.type != SelectionRequest);
+    const XSelectionRequestEvent& request = event.xselectionrequest;
+    const std::string offered = "Pad \xc3\xa9t\xc3\xa9";
+    XEvent reply{};
+    reply.xselection.type = SelectionNotify;
+    reply.xselection.requestor = request.requestor;
+    reply.xselection.selection = request.selection;
+    reply.xselection.target = request.target;
+    reply.xselection.time = request.time;
+    reply.xselection.property = None;
+    if (request.target == utf8) {
+      XChangeProperty(owner_display, request.requestor, request.property, utf8, 8, PropModeReplace,
+                      reinterpret_cast<const unsigned char*>(offered.data()),
+                      static_cast<int>(offered.size()));
+      reply.xselection.property = request.property;
+    }
+    XSendEvent(owner_display, request.requestor, False, 0, &reply);
+    XSync(owner_display, False);
+  });
+  const bool found = a.window().ClipboardText(text);
+  serve.join();
+  XCloseDisplay(owner_display);
+  EXPECT_TRUE(found);
+  EXPECT_EQ(text, "Pad \xc3\xa9t\xc3\xa9");
+}
+
 // vsthost's editor command: a window of its own, a scripted drag, the window saved.
 TEST_F(X11EditorTest, VsthostEditorCommandDragsAKnobAndSavesTheWindow) {
   const std::filesystem::path shot = testing::TestRoot() / "editor.png";

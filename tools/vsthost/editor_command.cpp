@@ -2,6 +2,7 @@
 // actions, and a screenshot of the window.
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 #include "tools/vsthost/commands.h"
