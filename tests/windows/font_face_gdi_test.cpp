@@ -11,13 +11,20 @@
 namespace vantor {
 namespace {
 
-TEST(GdiFontFaceTest, LettersHaveInkWithinTheCellAndBlanksOnlyAdvance) {
+// The face most tests draw with: Tahoma at a 16-pixel cell.
+std::unique_ptr<RasterFontFace> Tahoma16() {
   RasterFontSpec spec;
   spec.face = "Tahoma";
   spec.size = 16;
   std::string error;
   std::unique_ptr<RasterFontFace> face = RasterFontFace::Create(spec, &error);
-  ASSERT_TRUE(face) << error;
+  EXPECT_TRUE(face) << error;
+  return face;
+}
+
+TEST(GdiFontFaceTest, LettersHaveInkWithinTheCellAndBlanksOnlyAdvance) {
+  std::unique_ptr<RasterFontFace> face = Tahoma16();
+  ASSERT_TRUE(face);
   EXPECT_GT(face->ascent(), 8);
   EXPECT_LE(face->ascent(), face->line_height());
   EXPECT_NEAR(face->line_height(), 16, 2);
@@ -81,12 +88,7 @@ RasterRect InkBox(const RasterBitmap& b) {
 
 // Draws "Vantor 1.3" through a font with or without the native flag, optionally with a shadow.
 RasterMemBitmap Drawn(int flags, bool shadow) {
-  RasterFontSpec spec;
-  spec.face = "Tahoma";
-  spec.size = 16;
-  std::string error;
-  RasterCachedFont font(RasterFontFace::Create(spec, &error).release(),
-                        kRasterFontOwnsHandle | flags);
+  RasterCachedFont font(Tahoma16().release(), kRasterFontOwnsHandle | flags);
   RasterMemBitmap bitmap(160, 40);
   FillRect(&bitmap, 0, 0, 160, 40, kPaper, 1.0f, kRasterCopy);
   font.SetTextColor(kInk);
@@ -103,12 +105,8 @@ class NativeTextTest : public ::testing::Test {
 
 TEST_F(NativeTextTest, WineIsDetectedAndThenOnlyTheGlyphCacheDraws) {
   EXPECT_TRUE(platform::RunningUnderWine());  // these tests always run under Wine
-  RasterFontSpec spec;
-  spec.face = "Tahoma";
-  spec.size = 16;
-  std::string error;
-  std::unique_ptr<RasterFontFace> face = RasterFontFace::Create(spec, &error);
-  ASSERT_TRUE(face) << error;
+  std::unique_ptr<RasterFontFace> face = Tahoma16();
+  ASSERT_TRUE(face);
   RasterMemBitmap bitmap(100, 30);
   EXPECT_FALSE(face->DrawNative(&bitmap, U"Vantor", 2, 2, {0, 0, 100, 30}, kInk));
   // A native font draws exactly what the cache draws.
@@ -146,11 +144,8 @@ TEST_F(NativeTextTest, OnWindowsGdiDrawsPlainTextWhereTheCacheWouldAndStaysInIts
       ASSERT_EQ(shadowed.At(x, y), shadowed_cached.At(x, y)) << x << "," << y;
 
   // Nothing lands outside the clip, nor above the line's cell.
-  RasterFontSpec spec;
-  spec.face = "Tahoma";
-  spec.size = 16;
-  std::string error;
-  std::unique_ptr<RasterFontFace> face = RasterFontFace::Create(spec, &error);
+  std::unique_ptr<RasterFontFace> face = Tahoma16();
+  ASSERT_TRUE(face);
   RasterMemBitmap clipped(100, 40);
   FillRect(&clipped, 0, 0, 100, 40, kPaper, 1.0f, kRasterCopy);
   EXPECT_TRUE(face->DrawNative(&clipped, U"WWWWWWWW", 0, 10, {20, 0, 50, 40}, kInk));

@@ -3,7 +3,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "tools/vsthost/commands.h"
 #include "tools/vsthost/os.h"
@@ -66,6 +68,24 @@ bool Perform(const EditorAction& action, Plugin& plugin, os::HostWindow& window,
   return ok;
 }
 
+// Each parameter's value and display text, to tell what the actions changed.
+struct ParameterState {
+  std::vector<float> values;
+  std::vector<std::string> texts;
+};
+
+ParameterState ReadParameters(Plugin& plugin) {
+  ParameterState state;
+  for (int i = 0; i < plugin.NumParams(); ++i) {
+    state.values.push_back(plugin.GetParameter(i));
+    std::string text = plugin.ParamDisplay(i);
+    const std::string label = plugin.ParamLabel(i);
+    if (!label.empty()) text += " " + label;
+    state.texts.push_back(text);
+  }
+  return state;
+}
+
 }  // namespace
 
 int RunEditor(const Options& options) {
@@ -97,6 +117,7 @@ int RunEditor(const Options& options) {
   }
   Idle(*plugin, *window, 150);  // the first drawing
   const long automations = plugin->host().automations;
+  const ParameterState before = ReadParameters(*plugin);
   for (const EditorAction& action : options.editor_actions) {
     if (!Perform(action, *plugin, *window, error)) {
       fprintf(stderr, "vsthost: %s\n", error.c_str());
@@ -114,6 +135,14 @@ int RunEditor(const Options& options) {
       fprintf(stderr, "vsthost: %s\n", error.c_str());
       status = 1;
     }
+  }
+  // What the actions did, read back through the plug-in.
+  const ParameterState after = ReadParameters(*plugin);
+  for (size_t i = 0; i < after.values.size() && i < before.values.size(); ++i) {
+    if (after.values[i] == before.values[i]) continue;
+    printf("Parameter %zu \"%s\": \"%s\" -> \"%s\" (%g -> %g)\n", i,
+           plugin->ParamName(static_cast<int>(i)).c_str(), before.texts[i].c_str(),
+           after.texts[i].c_str(), before.values[i], after.values[i]);
   }
   plugin->Dispatch(vst::effEditClose);
   window->Pump(0);
