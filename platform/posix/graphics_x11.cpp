@@ -539,13 +539,13 @@ PopupMenu* GraphicsX11::ShowPopupMenu(PopupMenu& menu, const Rect& rect) {
 
 // A dialog may be asked for while no editor window is open (a menu command of the host): it then
 // has a connection of its own for the moment. Returns the button pressed, -1 without a display.
-int GraphicsX11::RunModal(const x11::DialogSpec& spec) {
+int GraphicsX11::RunModal(const x11::DialogSpec& desc) {
   Display* display = display_ ? Dpy(display_) : XOpenDisplay(nullptr);
   if (!display) return -1;
   int pressed = -1;
   {
     x11::ErrorTrap trap(display);
-    pressed = x11::RunDialog(display, display_ ? HostTopLevel() : 0, *this, spec,
+    pressed = x11::RunDialog(display, display_ ? HostTopLevel() : 0, *this, desc,
                              [this](XEvent& event) { ServeWhileModal(event); });
   }
   if (display != Dpy(display_)) {
@@ -557,25 +557,25 @@ int GraphicsX11::RunModal(const x11::DialogSpec& spec) {
 
 MessageBoxButton GraphicsX11::ShowMessageBox(const char* text, const char* caption,
                                              MessageBoxType type) {
-  x11::DialogSpec spec;
-  spec.caption = caption ? caption : "";
-  spec.text = text ? text : "";
-  if (type == MessageBoxType::ErrorOk) spec.icon = x11::DialogSpec::Icon::Error;
-  if (type == MessageBoxType::InformationOk) spec.icon = x11::DialogSpec::Icon::Information;
+  x11::DialogSpec desc;
+  desc.caption = caption ? caption : "";
+  desc.text = text ? text : "";
+  if (type == MessageBoxType::ErrorOk) desc.icon = x11::DialogSpec::Icon::Error;
+  if (type == MessageBoxType::InformationOk) desc.icon = x11::DialogSpec::Icon::Information;
   const bool question = type == MessageBoxType::YesNo;
-  spec.buttons = question ? std::vector<std::string>{"Yes", "No"} : std::vector<std::string>{"OK"};
-  const int pressed = RunModal(spec);
+  desc.buttons = question ? std::vector<std::string>{"Yes", "No"} : std::vector<std::string>{"OK"};
+  const int pressed = RunModal(desc);
   if (!question) return MessageBoxButton::Ok;
   return pressed == 0 ? MessageBoxButton::Yes : MessageBoxButton::No;
 }
 
 bool GraphicsX11::AskForText(const char* caption, const char* label, std::string* text) {
-  x11::DialogSpec spec;
-  spec.caption = caption;
-  spec.text = label;
-  spec.buttons = {"OK", "Cancel"};
-  spec.field = text;
-  return RunModal(spec) == 0;
+  x11::DialogSpec desc;
+  desc.caption = caption;
+  desc.text = label;
+  desc.buttons = {"OK", "Cancel"};
+  desc.field = text;
+  return RunModal(desc) == 0;
 }
 
 std::string GraphicsX11::FindPromptProgram() const {

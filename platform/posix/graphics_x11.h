@@ -92,7 +92,7 @@ class GraphicsX11 : public Graphics {
   // Runs `argv` and returns what it printed; false when it could not run or failed.
   static bool RunPrompt(const std::vector<std::string>& argv, std::string* output);
   std::string FindPromptProgram() const;
-  int RunModal(const x11::DialogSpec& spec);
+  int RunModal(const x11::DialogSpec& desc);
   // The prompt drawn here when no helper program is installed: one line of text.
   bool AskForText(const char* caption, const char* label, std::string* text);
 

@@ -594,12 +594,12 @@ struct DialogLayout {
   std::vector<Rect> buttons;
 };
 
-void PaintDialog(Display* display, Window window, GC gc, Graphics& fonts, const DialogSpec& spec,
+void PaintDialog(Display* display, Window window, GC gc, Graphics& fonts, const DialogSpec& desc,
                  const std::vector<std::string>& lines, const DialogLayout& layout,
                  const LineEdit& edit, int pressed, RasterMemBitmap& b) {
   Fill(b, 0, 0, layout.w, layout.h, kPanel);
-  if (spec.icon != DialogSpec::Icon::Plain) {
-    const bool error = spec.icon == DialogSpec::Icon::Error;
+  if (desc.icon != DialogSpec::Icon::Plain) {
+    const bool error = desc.icon == DialogSpec::Icon::Error;
     Fill(b, kPad, kPad, kIconSize, kIconSize,
          error ? RasterMakePixel(255, 200, 40, 40) : RasterMakePixel(255, 40, 90, 200));
     TextStyle mark("Verdana", 22, kLightText, kAlignCenter, kStyleBold);
@@ -612,7 +612,7 @@ void PaintDialog(Display* display, Window window, GC gc, Graphics& fonts, const 
     Graphics::DrawTextOn(&b, style, lines[i].c_str(),
                          Rect{layout.text_left, top, layout.w - kPad, top + kLineHeight});
   }
-  if (spec.field) {
+  if (desc.field) {
     Frame(b, layout.field.left - 1, layout.field.top - 1, layout.field.Width() + 2,
           layout.field.Height() + 2, kBorder);
     TextStyle style = UiStyle(kText);
@@ -625,7 +625,7 @@ void PaintDialog(Display* display, Window window, GC gc, Graphics& fonts, const 
                                         : RasterMakePixel(255, 250, 250, 250));
     Frame(b, r.left, r.top, r.Width(), r.Height(), i == 0 ? kHighlight : kBorder);
     TextStyle style = UiStyle(kText, kAlignCenter);
-    Graphics::DrawTextOn(&b, style, spec.buttons[i].c_str(),
+    Graphics::DrawTextOn(&b, style, desc.buttons[i].c_str(),
                          Rect{r.left, r.top + 6, r.right, r.bottom});
   }
   PutPixels(display, window, gc, DefaultDepth(display, DefaultScreen(display)), b, 0, 0, layout.w,
@@ -638,24 +638,24 @@ Atom AtomOf(Display* display, const char* name) {
 
 }  // namespace
 
-int RunDialog(Display* display, Window owner, Graphics& fonts, const DialogSpec& spec,
+int RunDialog(Display* display, Window owner, Graphics& fonts, const DialogSpec& desc,
               const OtherEvent& other) {
-  const int last = static_cast<int>(spec.buttons.size()) - 1;
+  const int last = static_cast<int>(desc.buttons.size()) - 1;
   if (last < 0) return -1;
-  const std::vector<std::string> lines = Lines(spec.text);
+  const std::vector<std::string> lines = Lines(desc.text);
   DialogLayout layout;
-  if (spec.icon != DialogSpec::Icon::Plain) layout.text_left = kPad + kIconSize + kPad;
+  if (desc.icon != DialogSpec::Icon::Plain) layout.text_left = kPad + kIconSize + kPad;
   int text_width = 0;
   for (const std::string& line : lines)
     text_width = std::max(text_width, TextWidth(fonts, UiStyle(kText), line));
   const int buttons_width = (last + 1) * (kButtonWidth + 8);
   layout.w = std::max(
-      {layout.text_left + text_width + kPad, buttons_width + 2 * kPad, spec.field ? 460 : 260});
+      {layout.text_left + text_width + kPad, buttons_width + 2 * kPad, desc.field ? 460 : 260});
   int y = kPad +
           std::max(static_cast<int>(lines.size()) * kLineHeight,
-                   spec.icon != DialogSpec::Icon::Plain ? kIconSize : 0) +
+                   desc.icon != DialogSpec::Icon::Plain ? kIconSize : 0) +
           12;
-  if (spec.field) {
+  if (desc.field) {
     layout.field = Rect{kPad, y, layout.w - kPad, y + kFieldHeight};
     y += kFieldHeight + 14;
   }
@@ -686,10 +686,10 @@ int RunDialog(Display* display, Window owner, Graphics& fonts, const DialogSpec&
                     CWEventMask, &attributes);
   if (!window) return last;
   GC gc = XCreateGC(display, window, 0, nullptr);
-  XStoreName(display, window, spec.caption.c_str());
+  XStoreName(display, window, desc.caption.c_str());
   XChangeProperty(display, window, AtomOf(display, "_NET_WM_NAME"), AtomOf(display, "UTF8_STRING"),
-                  8, PropModeReplace, reinterpret_cast<const unsigned char*>(spec.caption.data()),
-                  static_cast<int>(spec.caption.size()));
+                  8, PropModeReplace, reinterpret_cast<const unsigned char*>(desc.caption.data()),
+                  static_cast<int>(desc.caption.size()));
   if (owner) XSetTransientForHint(display, window, owner);
   Atom type = AtomOf(display, "_NET_WM_WINDOW_TYPE_DIALOG");
   XChangeProperty(display, window, AtomOf(display, "_NET_WM_WINDOW_TYPE"), XA_ATOM, 32,
@@ -710,7 +710,7 @@ int RunDialog(Display* display, Window owner, Graphics& fonts, const DialogSpec&
   XMapRaised(display, window);
 
   LineEdit edit;
-  if (spec.field) edit.Start(*spec.field, 0);
+  if (desc.field) edit.Start(*desc.field, 0);
   int result = -1;
   int pressed = -1;
   auto button_at = [&](int px, int py) {
@@ -720,7 +720,7 @@ int RunDialog(Display* display, Window owner, Graphics& fonts, const DialogSpec&
     return -1;
   };
   auto paint = [&] {
-    PaintDialog(display, window, gc, fonts, spec, lines, layout, edit, pressed, pixels);
+    PaintDialog(display, window, gc, fonts, desc, lines, layout, edit, pressed, pixels);
   };
   while (result < 0) {
     XEvent event;
@@ -757,7 +757,7 @@ int RunDialog(Display* display, Window owner, Graphics& fonts, const DialogSpec&
           result = 0;
         } else if (key == XK_Escape) {
           result = last;
-        } else if (spec.field) {
+        } else if (desc.field) {
           if (edit.Key(key, typed) == LineEdit::Result::Changed) paint();
         }
         break;
@@ -769,7 +769,7 @@ int RunDialog(Display* display, Window owner, Graphics& fonts, const DialogSpec&
         break;
     }
   }
-  if (spec.field) *spec.field = edit.text;
+  if (desc.field) *desc.field = edit.text;
   XFreeGC(display, gc);
   XDestroyWindow(display, window);
   XSync(display, False);

@@ -84,7 +84,7 @@ struct DialogSpec {
   std::vector<std::string> buttons;
   std::string* field = nullptr;
 };
-int RunDialog(Display* display, Window owner, Graphics& fonts, const DialogSpec& spec,
+int RunDialog(Display* display, Window owner, Graphics& fonts, const DialogSpec& desc,
               const OtherEvent& other);
 
 }  // namespace vantor::x11

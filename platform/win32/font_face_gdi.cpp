@@ -52,33 +52,33 @@ std::vector<std::string> RasterFontFolders() {
   return Folders();
 }
 
-std::unique_ptr<RasterFontFace> RasterFontFace::Create(const RasterFontSpec& spec,
+std::unique_ptr<RasterFontFace> RasterFontFace::Create(const RasterFontSpec& desc,
                                                        std::string* error) {
   auto fail = [error](std::string message) -> std::unique_ptr<RasterFontFace> {
     if (error) *error = std::move(message);
     return nullptr;
   };
-  if (spec.size <= 0 || spec.size > 1000) return fail("The font size is out of range.");
+  if (desc.size <= 0 || desc.size > 1000) return fail("The font size is out of range.");
   std::unique_ptr<RasterFontFace> face(new RasterFontFace());
   face->impl_ = std::make_unique<Impl>();
   Impl& impl = *face->impl_;
   impl.dc = CreateCompatibleDC(nullptr);
   if (!impl.dc) return fail("No drawing context for the editor's text could be created.");
   // A positive height asks for the cell height, ascent plus descent, as the editor's sizes mean.
-  std::wstring name = platform::Utf8ToWide(spec.face);
+  std::wstring name = platform::Utf8ToWide(desc.face);
   if (name.size() >= LF_FACESIZE) name.resize(LF_FACESIZE - 1);
-  impl.font = CreateFontW(spec.size, 0, spec.orientation * 10, spec.orientation * 10,
-                          spec.bold ? FW_BOLD : FW_NORMAL, spec.italic, FALSE, FALSE,
+  impl.font = CreateFontW(desc.size, 0, desc.orientation * 10, desc.orientation * 10,
+                          desc.bold ? FW_BOLD : FW_NORMAL, desc.italic, FALSE, FALSE,
                           DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS,
-                          spec.antialiased ? ANTIALIASED_QUALITY : NONANTIALIASED_QUALITY,
+                          desc.antialiased ? ANTIALIASED_QUALITY : NONANTIALIASED_QUALITY,
                           DEFAULT_PITCH | FF_SWISS, name.c_str());
-  if (!impl.font) return fail("The font " + spec.face + " could not be created.");
+  if (!impl.font) return fail("The font " + desc.face + " could not be created.");
   impl.previous = SelectObject(impl.dc, impl.font);
   TEXTMETRICW metrics;
   if (!GetTextMetricsW(impl.dc, &metrics))
-    return fail("The font " + spec.face + " has no metrics.");
-  face->spec_ = spec;
-  face->file_path_ = spec.face;
+    return fail("The font " + desc.face + " has no metrics.");
+  face->spec_ = desc;
+  face->file_path_ = desc.face;
   face->ascent_ = metrics.tmAscent;
   face->line_height_ = metrics.tmHeight;
   return face;

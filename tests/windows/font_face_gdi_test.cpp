@@ -13,11 +13,11 @@ namespace {
 
 // The face most tests draw with: Tahoma at a 16-pixel cell.
 std::unique_ptr<RasterFontFace> Tahoma16() {
-  RasterFontSpec spec;
-  spec.face = "Tahoma";
-  spec.size = 16;
+  RasterFontSpec desc;
+  desc.face = "Tahoma";
+  desc.size = 16;
   std::string error;
-  std::unique_ptr<RasterFontFace> face = RasterFontFace::Create(spec, &error);
+  std::unique_ptr<RasterFontFace> face = RasterFontFace::Create(desc, &error);
   EXPECT_TRUE(face) << error;
   return face;
 }
@@ -47,11 +47,11 @@ TEST(GdiFontFaceTest, LettersHaveInkWithinTheCellAndBlanksOnlyAdvance) {
 }
 
 TEST(GdiFontFaceTest, WithoutAntialiasingEveryPixelIsInkOrPaper) {
-  RasterFontSpec spec;
-  spec.size = 14;
-  spec.bold = true;
-  spec.antialiased = false;
-  std::unique_ptr<RasterFontFace> face = RasterFontFace::Create(spec, nullptr);
+  RasterFontSpec desc;
+  desc.size = 14;
+  desc.bold = true;
+  desc.antialiased = false;
+  std::unique_ptr<RasterFontFace> face = RasterFontFace::Create(desc, nullptr);
   ASSERT_TRUE(face);
   RasterGlyphImage glyph;
   ASSERT_TRUE(face->RenderGlyph(U'g', &glyph));
@@ -62,10 +62,10 @@ TEST(GdiFontFaceTest, WithoutAntialiasingEveryPixelIsInkOrPaper) {
 }
 
 TEST(GdiFontFaceTest, SizesOutOfRangeAreRefusedWithAReason) {
-  RasterFontSpec spec;
-  spec.size = 0;
+  RasterFontSpec desc;
+  desc.size = 0;
   std::string error;
-  EXPECT_FALSE(RasterFontFace::Create(spec, &error));
+  EXPECT_FALSE(RasterFontFace::Create(desc, &error));
   EXPECT_FALSE(error.empty());
 }
 

@@ -76,16 +76,16 @@ TEST(WindowsPluginTest, BothEntryPointsMakeTheInstrumentWithTheFactoryBankFromIt
 
 TEST(WindowsPluginTest, EveryEditorBitmapIsAPngResourceOfItsSlotsSize) {
   ASSERT_TRUE(Plugin());
-  for (const layout::BitmapSpec& spec : layout::kBitmaps) {
-    SCOPED_TRACE(spec.file);
-    HRSRC found = FindResourceA(Plugin(), MAKEINTRESOURCEA(spec.resource), "PNG");
+  for (const layout::BitmapSpec& desc : layout::kBitmaps) {
+    SCOPED_TRACE(desc.file);
+    HRSRC found = FindResourceA(Plugin(), MAKEINTRESOURCEA(desc.resource), "PNG");
     ASSERT_TRUE(found);
     const auto* bytes = static_cast<const uint8_t*>(LockResource(LoadResource(Plugin(), found)));
     const std::unique_ptr<RasterMemBitmap> image =
         LoadPngMemory(bytes, SizeofResource(Plugin(), found));
     ASSERT_TRUE(image);
-    EXPECT_EQ(image->Width(), spec.width);
-    EXPECT_EQ(image->Height(), spec.height);
+    EXPECT_EQ(image->Width(), desc.width);
+    EXPECT_EQ(image->Height(), desc.height);
   }
 }
 
