@@ -14,23 +14,18 @@
 
 #include "core/plugin_param.h"
 #include "platform/platform.h"
+#include "platform/win32/this_module.h"
 #include "platform/win32/wide_text.h"
 
 namespace vantor {
 namespace {
 
+using platform::ThisModule;
+
 constexpr wchar_t kWindowClass[] = L"VantorWndClass";
 
 // Used only on the host's user-interface thread, as every window message is.
 int g_open_windows = 0;
-
-HMODULE ThisModule() {
-  HMODULE module = nullptr;
-  GetModuleHandleExW(
-      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-      reinterpret_cast<LPCWSTR>(&ThisModule), &module);
-  return module;
-}
 
 std::wstring Wide(const char* text) {
   return text ? platform::Utf8ToWide(text) : std::wstring();

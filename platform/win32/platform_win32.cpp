@@ -8,17 +8,10 @@
 #include <mutex>
 
 #include "platform/platform.h"
+#include "platform/win32/this_module.h"
 #include "platform/win32/wide_text.h"
 
 namespace vantor::platform {
-namespace {
-
-std::mutex g_module_folder_mutex;
-std::string g_module_folder_override;
-
-bool IsSeparator(wchar_t c) {
-  return c == L'\\' || c == L'/';
-}
 
 // The module (plug-in DLL or program) this code was linked into, not the host's program.
 HMODULE ThisModule() {
@@ -27,6 +20,15 @@ HMODULE ThisModule() {
       GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
       reinterpret_cast<LPCWSTR>(&ThisModule), &module);
   return module;
+}
+
+namespace {
+
+std::mutex g_module_folder_mutex;
+std::string g_module_folder_override;
+
+bool IsSeparator(wchar_t c) {
+  return c == L'\\' || c == L'/';
 }
 
 std::string EnvironmentFolder(const wchar_t* name) {
