@@ -238,7 +238,9 @@ cmd_test() {
     -DVANTOR_BENCH=OFF >/dev/null
   cmake --build build-tsan -j "$JOBS" --target "${TSAN_TESTS[@]}"
   for name in "${TSAN_TESTS[@]}"; do
-    TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 "$(find build-tsan/tests -type f -name "$name")"
+    # A hang must fail the run, not stall it.
+    TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 timeout 600 \
+      "$(find build-tsan/tests -type f -name "$name")"
   done
   run_windows
   run_fuzzers

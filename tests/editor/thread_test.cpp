@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -117,10 +118,14 @@ TEST(ThreadTest, ProgramChangesAndLearningFromTheMidiThreadWhileTheEditorDraws) 
   std::atomic<bool> stop{false};
   std::thread midi([&] {
     for (int i = 0; !stop.load(); ++i) {
-      std::lock_guard lock(plugin.mutex());
-      // A controller while learning, then a program change whose parameters end the learn.
-      plugin.HandleMidiMessage({0, 0xB0, 74, static_cast<uint8_t>(i % 128)});
-      plugin.HandleMidiMessage({0, 0xC0, static_cast<uint8_t>(i % 64), 0});
+      {
+        std::lock_guard lock(plugin.mutex());
+        // A controller while learning, then a program change whose parameters end the learn.
+        plugin.HandleMidiMessage({0, 0xB0, 74, static_cast<uint8_t>(i % 128)});
+        plugin.HandleMidiMessage({0, 0xC0, static_cast<uint8_t>(i % 64), 0});
+      }
+      // Blocks come at intervals; relocking at once would starve the editor of the unfair mutex.
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
   });
   for (int tick = 0; tick < 200; ++tick) {
