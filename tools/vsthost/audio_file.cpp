@@ -16,10 +16,7 @@ AudioFileWriter::~AudioFileWriter() {
 bool AudioFileWriter::Open(const std::string& path, double sample_rate, SampleFormat format,
                            std::string& error) {
   path_ = path;
-  const size_t dot = path.rfind('.');
-  std::string extension = dot == std::string::npos ? "" : path.substr(dot + 1);
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const std::string extension = LowerCaseExtension(path);
   int container;
   if (extension == "wav") {
     container = SF_FORMAT_WAV;

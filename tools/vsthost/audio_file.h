@@ -2,6 +2,8 @@
 // render reports.
 #pragma once
 
+#include <algorithm>
+#include <cctype>
 #include <string>
 
 #include "tools/vsthost/arguments.h"
@@ -27,6 +29,16 @@ struct Levels {
 
 // "-3.2 dBFS", or "silence" for zero.
 std::string FormatDb(double linear);
+
+// The file name's extension after the last dot, in lower case; empty without one. Picks the
+// container of an output file.
+inline std::string LowerCaseExtension(const std::string& path) {
+  const size_t dot = path.rfind('.');
+  std::string extension = dot == std::string::npos ? "" : path.substr(dot + 1);
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension;
+}
 
 // A stereo file that appears at its path only when Close succeeds.
 class AudioFileWriter {
