@@ -60,6 +60,10 @@ void Engine::Reset(double sample_rate, int max_block_size) {
   voice_phases_.assign(static_cast<size_t>(control_period_), 0u);
   poly_active_ = false;
   mono_.active = false;
+  // The voices fall silent below: keys and pedal counted before a restart would otherwise keep
+  // the global envelope from ever releasing again when their note-offs are lost with it.
+  held_poly_keys_ = 0;
+  sustain_pedal_ = false;
   pitch_bend_ = 0.0;
   mod_wheel_ = 0.0;
   poly_fm_value_ = 0.0;

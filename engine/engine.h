@@ -48,7 +48,8 @@ class Engine {
   void RenderBlock(double* const* outputs, int frames);
 
   // Takes a note, pitch bend, pressure or control change from MIDI intake; it applies at the
-  // control tick nearest its sample offset. Allocates nothing; dropped when the queue is full.
+  // control tick nearest its sample offset. Allocates nothing; when the queue is full, superseded
+  // controller data gives way (see MidiQueue).
   void QueueMidiMessage(const MidiMessage& message);
   void SetControllerListener(ControllerListener* listener) { listener_ = listener; }
 

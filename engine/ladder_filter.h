@@ -11,7 +11,7 @@ namespace vantor {
 struct LadderFilter {
   enum Mode : int { kOff = 0, kLowpass = 1, kHighpass = 2, kBandpass = 3 };
 
-  bool clear_state = false;  // resonators start from rest; the mono VCF starts pre-charged
+  bool clear_state = false;  // else a mode change leaves the states charged (s1 = +1, s3 = -1)
   int mode = kOff;
   double cutoff_steps = 17280.0;
   double resonance = 0.0;

@@ -1,23 +1,85 @@
-// MidiQueue: sorted insertion into fixed storage.
+// MidiQueue: sorted insertion into fixed storage, and what gives way when it is full.
 #include "engine/midi_queue.h"
 
 #include <algorithm>
+#include <bitset>
 
 namespace vantor {
+namespace {
+
+// Pressure, pitch bend and controllers 0..119: a later message of the same kind replaces the
+// value an earlier one set (the channel is not examined anywhere, so neither is it here).
+constexpr int kKinds = 2 + 120;
+
+// The kind a later message supersedes, or -1 for messages that must all be applied: notes, and
+// the sustain pedal, whose every change releases or holds keys.
+int SupersededKind(const MidiMessage& m) {
+  const int controller = m.data1 & 0x7F;
+  switch (m.status & 0xF0) {
+    case 0xD0:
+      return 0;
+    case 0xE0:
+      return 1;
+    case 0xB0:
+      return controller == 64 || controller > 119 ? -1 : 2 + controller;
+    default:
+      return -1;
+  }
+}
+
+}  // namespace
 
 void MidiQueue::Reset(int capacity) {
   entries_.assign(static_cast<size_t>(std::max(capacity, 1)), MidiMessage{});
   Clear();
 }
 
+void MidiQueue::Remove(int at) {
+  std::copy(entries_.begin() + at + 1, entries_.begin() + count_, entries_.begin() + at);
+  --count_;
+}
+
+bool MidiQueue::MakeRoomFor(const MidiMessage& message) {
+  const int kind = SupersededKind(message);
+  if (kind >= 0) {
+    // The latest pending message of its kind: the new one replaces it if it comes no earlier,
+    // else the new one is itself superseded and goes.
+    for (int i = count_ - 1; i >= read_; --i) {
+      if (SupersededKind(entries_[static_cast<size_t>(i)]) != kind) continue;
+      if (entries_[static_cast<size_t>(i)].offset > message.offset) return false;
+      Remove(i);
+      return true;
+    }
+  }
+  if (no_superseded_) return false;
+  // Any pending message that a later one of its kind supersedes.
+  std::bitset<kKinds> later;
+  for (int i = count_ - 1; i >= read_; --i) {
+    const int k = SupersededKind(entries_[static_cast<size_t>(i)]);
+    if (k < 0) continue;
+    if (later[static_cast<size_t>(k)]) {
+      Remove(i);
+      return true;
+    }
+    later.set(static_cast<size_t>(k));
+  }
+  // Only notes, pedal changes and one message of each other kind are waiting.
+  no_superseded_ = true;
+  return false;
+}
+
 bool MidiQueue::Push(const MidiMessage& message) {
   if (count_ == capacity() && read_ > 0) {
-    // Discard what has already been applied before giving up.
+    // Discard what has already been applied first.
     std::copy(entries_.begin() + read_, entries_.begin() + count_, entries_.begin());
     count_ -= read_;
     read_ = 0;
   }
-  if (count_ == capacity()) return false;
+  if (count_ == capacity()) {
+    if (!MakeRoomFor(message)) return false;
+  } else if (SupersededKind(message) >= 0) {
+    no_superseded_ = false;
+  }
   int at = count_;
   while (at > read_ && entries_[static_cast<size_t>(at - 1)].offset > message.offset) {
     entries_[static_cast<size_t>(at)] = entries_[static_cast<size_t>(at - 1)];

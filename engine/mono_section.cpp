@@ -51,7 +51,9 @@ void ApplyVca(double* out, int n, double gain, EnvelopeGenerator& envelope, Enve
 MonoSection::MonoSection() {
   stack.fill(kEmpty);
   SetGateTimes(gate);
-  vcf.clear_state = false;  // the VCF starts pre-charged
+  // The VCF starts at rest: a charge in its states would be heard as a click whenever audio
+  // starts with the VCA held open.
+  vcf.clear_state = true;
   vcf.SetMode(LadderFilter::kLowpass);
 }
 

@@ -90,19 +90,42 @@ TEST(NoteTimingTest, QueuedControllersReachTheirParameterAtTheirTime) {
   EXPECT_TRUE(AllZero(std::vector<double>(out.begin() + 308, out.end())));
 }
 
-TEST(MidiQueueTest, KeepsTimeOrderAndDropsWhenFull) {
+// A full queue never grows; a message whose value a later one of its kind replaces gives way,
+// a note or a sustain pedal change never does.
+TEST(MidiQueueTest, KeepsTimeOrderAndGivesWayOnlyWithSupersededMessages) {
+  const auto drained = [](MidiQueue& queue) {
+    std::vector<int> applied;  // status and data1 of what is applied, in order
+    queue.Drain(1000, [&](const MidiMessage& m) { applied.push_back(m.status * 1000 + m.data1); });
+    return applied;
+  };
   MidiQueue queue;
   queue.Reset(4);
   for (int offset : {50, 10, 50, 30})
     EXPECT_TRUE(queue.Push({offset, 0x90, static_cast<uint8_t>(offset + queue.size()), 1}));
-  EXPECT_FALSE(queue.Push({0, 0x90, 1, 1}));  // full: dropped, nothing grows
+  EXPECT_FALSE(queue.Push({0, 0x80, 1, 0}));  // full of notes: nothing gives way
   EXPECT_EQ(queue.capacity(), 4);
   std::vector<int> applied;
   queue.Drain(30, [&](const MidiMessage& m) { applied.push_back(m.data1); });
   EXPECT_EQ(applied, (std::vector<int>{11, 33}));  // offsets 10 and 30, in time order
   queue.Drain(30, [&](const MidiMessage& m) { applied.push_back(m.data1); });
   EXPECT_EQ(applied, (std::vector<int>{11, 33, 50, 52}));  // equal offsets keep arrival order
-  EXPECT_EQ(queue.size(), 0);
+
+  // Pressure, bend and each controller but the pedal: the earlier of two goes first.
+  for (MidiMessage m : {MidiMessage{10, 0xD0, 5, 0}, MidiMessage{20, 0xE0, 0, 64},
+                        MidiMessage{30, 0xB3, 7, 1}, MidiMessage{40, 0xB0, 7, 2}})
+    queue.Push(m);
+  EXPECT_TRUE(queue.Push({50, 0x80, 60, 0}));   // the controller 7 at 30 gives way
+  EXPECT_FALSE(queue.Push({5, 0xD0, 9, 0}));    // superseded by the pressure at 10
+  EXPECT_TRUE(queue.Push({60, 0xE1, 1, 70}));   // replaces the bend at 20
+  EXPECT_TRUE(queue.Push({60, 0xD0, 6, 0}));    // replaces the pressure at 10
+  EXPECT_FALSE(queue.Push({55, 0x90, 61, 1}));  // one of each kind and a note: nothing can go
+  EXPECT_EQ(drained(queue), (std::vector<int>{0xB0 * 1000 + 7, 0x80 * 1000 + 60, 0xE1 * 1000 + 1,
+                                              0xD0 * 1000 + 6}));
+
+  for (int value : {127, 0, 127, 0})
+    queue.Push({value, 0xB0, 64, static_cast<uint8_t>(value)});
+  EXPECT_FALSE(queue.Push({200, 0x80, 60, 0}));  // every pedal change counts
+  EXPECT_EQ(drained(queue).size(), 4u);
 }
 
 TEST(NoteHandlingTest, MessagesAreDecodedAsPerformanceControls) {

@@ -48,6 +48,50 @@ class ProcessTest : public ::testing::Test {
                                                                             outputs, frames);
   }
 
+  // One untuned 8' sawtooth straight to the output, whatever the factory program holds.
+  void PlainSaw() {
+    const std::pair<int, float> kSettings[] = {
+        {kBank1Volume, 0.5f},    {kBank1Tune, 0.5f},      {kBank1Fm, 0.0f},
+        {kBank2Volume, 0.0f},    {kFilterMode, 0.0f},     {kAmpEnvelope, 0.0f},
+        {kVoiceEnvAttack, 0.0f}, {kVoiceEnvDecay, 0.1f},  {kVoiceEnvSustain, 1.0f},
+        {kPolyLower, 1.0f},      {kPolyUpper, 1.0f},      {kResonators, 0.0f},
+        {kPhaser, 0.0f},         {kPolyVolume, 0.5f},     {kMainVolume, 0.5f},
+        {kPolyToEnsemble, 0.0f}, {kMonoToEnsemble, 0.0f}, {kMonoLower, 0.0f},
+        {kMonoUpper, 0.0f},      {kMonoVolume, 0.0f},     {kGlobalEnvRelease, 0.0f}};
+    for (auto [index, value] : kSettings)
+      plugin.Set(index, value);
+    for (int f = 0; f < 6; ++f)
+      plugin.Set(kBank1Saw16 + f, f == 1 ? 1.0f : 0.0f);
+  }
+
+  void Send(std::vector<VstMidiEvent> midi) {
+    std::vector<VstEvent*> events;
+    for (VstMidiEvent& e : midi)
+      events.push_back(reinterpret_cast<VstEvent*>(&e));
+    EventList list(events);
+    plugin.Dispatch(effProcessEvents, 0, 0, list.get());
+  }
+
+  // The peak level of the next `blocks` blocks.
+  float Peak(int blocks) {
+    std::vector<float> left, right;
+    float peak = 0.0f;
+    for (int b = 0; b < blocks; ++b) {
+      RenderFloat(false, 0.0f, left, right);
+      for (int i = 0; i < kFrames; ++i)
+        peak = std::max({peak, std::fabs(left[static_cast<size_t>(i)]),
+                         std::fabs(right[static_cast<size_t>(i)])});
+    }
+    return peak;
+  }
+
+  // What a host does when audio restarts at another sample rate.
+  void Restart(float rate) {
+    plugin.Dispatch(effMainsChanged, 0, 0);
+    plugin.Dispatch(effSetSampleRate, 0, 0, nullptr, rate);
+    plugin.Dispatch(effMainsChanged, 0, 1);
+  }
+
   HostState host;
   Instance plugin{&host};
 };
@@ -165,20 +209,8 @@ TEST_F(ProcessTest, EventListsWithNullEntriesAndSysExAreWalked) {
 // A note through the loaded plug-in: it starts at the control tick nearest its offset and
 // sounds at its equal-tempered pitch.
 TEST_F(ProcessTest, NotesSoundAtTheirTimeAndPitch) {
-  // One untuned 8' sawtooth straight to the output, whatever the factory program holds.
-  const std::pair<int, float> kSettings[] = {
-      {kBank1Volume, 0.5f}, {kBank1Tune, 0.5f},   {kBank1Fm, 0.0f},        {kBank2Volume, 0.0f},
-      {kFilterMode, 0.0f},  {kAmpEnvelope, 0.0f}, {kVoiceEnvAttack, 0.0f}, {kVoiceEnvSustain, 1.0f},
-      {kPolyLower, 1.0f},   {kPolyUpper, 1.0f},   {kResonators, 0.0f},     {kPhaser, 0.0f},
-      {kPolyVolume, 0.5f},  {kMainVolume, 0.5f},  {kPolyToEnsemble, 0.0f}};
-  for (auto [index, value] : kSettings)
-    plugin.Set(index, value);
-  for (int f = 0; f < 6; ++f)
-    plugin.Set(kBank1Saw16 + f, f == 1 ? 1.0f : 0.0f);
-
-  VstMidiEvent on = Midi(100, 0x90, 69, 100);
-  EventList events({reinterpret_cast<VstEvent*>(&on)});
-  plugin.Dispatch(effProcessEvents, 0, 0, events.get());
+  PlainSaw();
+  Send({Midi(100, 0x90, 69, 100)});
   std::vector<float> left, right;
   RenderFloat(false, 0.0f, left, right);
   int onset = -1;
@@ -194,6 +226,74 @@ TEST_F(ProcessTest, NotesSoundAtTheirTimeAndPitch) {
   }
   const double measured = PeakFrequency(held, 440.0, 44100.0, 10.0);
   EXPECT_NEAR(1200.0 * std::log2(measured / 440.0), 0.0, 1.0);
+}
+
+// Thousands of controller messages in one block fill the MIDI queue; what ends a note still
+// arrives: superseded pressure, bend and controller values give way, never a note-off or the
+// sustain pedal, and all notes off acts at once.
+TEST_F(ProcessTest, AFloodOfControllerDataNeverLosesTheEndOfANote) {
+  PlainSaw();
+  const std::pair<uint8_t, uint8_t> kFloods[] = {{0xD0, 0}, {0xE0, 0}, {0xB2, 20}, {0xB0, 1}};
+  for (auto [status, controller] : kFloods) {
+    for (bool all_notes_off : {false, true}) {
+      SCOPED_TRACE(::testing::Message()
+                   << "flood of " << int(status) << ", all notes off " << all_notes_off);
+      Send({Midi(0, 0x90, 60, 100), Midi(0, 0xB0, 64, 127)});
+      EXPECT_GT(Peak(1), 0.01f);
+      std::vector<VstMidiEvent> flood;
+      for (int i = 0; i < 6000; ++i) {
+        const auto value = static_cast<uint8_t>(i % 128);
+        flood.push_back(Midi(i * 400 / 6000, status, controller ? controller : value, value));
+      }
+      if (all_notes_off) {
+        flood.push_back(Midi(450, 0xB0, 123, 0));
+      } else {
+        flood.push_back(Midi(450, 0x80, 60, 0));
+        flood.push_back(Midi(500, 0xB0, 64, 0));  // the pedal lets the note go
+      }
+      Send(flood);
+      Peak(40);  // the release of the voice envelope and the gate
+      EXPECT_EQ(Peak(1), 0.0f) << "the note hangs";
+    }
+  }
+}
+
+// A restart at another rate silences every voice; a key or pedal whose release was lost with it
+// must not keep counting: the global envelope then releases the notes played after it.
+TEST_F(ProcessTest, ARestartAtANewRateForgetsHeldKeysAndThePedal) {
+  PlainSaw();
+  plugin.Set(kAmpEnvelope, 0.5f);       // Global: that envelope shapes and ends the notes
+  plugin.Set(kGlobalEnvRelease, 0.5f);  // 0.9 s
+  float rate = 44100.0f;
+  for (uint8_t held : {uint8_t{0xB0}, uint8_t{0x90}}) {
+    SCOPED_TRACE(held == 0x90 ? "a key held" : "the pedal down");
+    Send({held == 0x90 ? Midi(0, 0x90, 48, 100) : Midi(0, 0xB0, 64, 127)});
+    Peak(1);
+    rate = rate == 44100.0f ? 48000.0f : 44100.0f;
+    Restart(rate);
+    Send({Midi(0, 0x90, 60, 100), Midi(200, 0x80, 60, 0)});
+    EXPECT_GT(Peak(1), 0.01f);
+    Peak(8);
+    // A key still counted would close the note's gate 24 ticks after its release.
+    EXPECT_GT(Peak(2), 0.01f) << "the global release is cut short";
+    Peak(100);
+    EXPECT_EQ(Peak(1), 0.0f) << "the global envelope never releases";
+  }
+}
+
+// The mono filter starts at rest: starting or restarting audio with the VCA held open and
+// nothing feeding the filter is silence, not a click.
+TEST_F(ProcessTest, StartingAudioWithTheMonoVcaOpenDoesNotClick) {
+  PlainSaw();
+  const std::pair<int, float> kOpenVca[] = {
+      {kVcaEnvelope, 1.0f}, {kMonoVolume, 1.0f}, {kVcoToVcf, 0.0f},    {kSubOscToVcf, 0.0f},
+      {kNoiseToVcf, 0.0f},  {kMainVolume, 1.0f}, {kVcfResonance, 0.5f}};
+  for (auto [index, value] : kOpenVca)
+    plugin.Set(index, value);
+  for (float rate : {48000.0f, 96000.0f, 44100.0f}) {
+    Restart(rate);
+    EXPECT_LT(Peak(4), 1e-6f) << rate;  // only the filter's denormal offsets
+  }
 }
 
 }  // namespace
