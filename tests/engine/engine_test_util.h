@@ -8,6 +8,7 @@
 
 #include "core/vantor_params.h"
 #include "engine/engine.h"
+#include "sound_reference.h"
 
 namespace vantor::testing {
 
@@ -41,6 +42,37 @@ inline std::vector<double> Render(Engine& engine, int frames, int block = 512) {
     engine.RenderBlock(outputs, n);
   }
   return out;
+}
+
+// Plays the key of `p` as MIDI on an engine at `rate` with the defaults and `settings`; the left
+// output, to hold against the reference arithmetic.
+inline std::vector<double> PlayKey(const reference::Settings& settings,
+                                   const reference::Performance& p, double rate) {
+  auto engine = DefaultEngine(rate);
+  for (auto [index, value] : settings)
+    engine->ParamChanged(index, value);
+  const int period = engine->control_period();
+  std::vector<double> out = Render(*engine, p.start_tick * period);
+  const auto play = [&](int ticks, std::vector<MidiMessage> midi) {
+    for (const MidiMessage& m : midi)
+      engine->QueueMidiMessage(m);
+    const std::vector<double> more = Render(*engine, ticks * period);
+    out.insert(out.end(), more.begin(), more.end());
+  };
+  const auto byte = [](int x) { return static_cast<uint8_t>(x); };
+  const int held = p.release_tick < 0 ? p.ticks : p.release_tick;
+  play(held - p.start_tick, {{0, 0xE0, byte(p.bend_lsb), byte(p.bend_msb)},
+                             {0, 0xB0, 1, byte(p.mod_wheel)},
+                             {0, 0x90, byte(p.note), byte(p.velocity)}});
+  play(p.ticks - held, {{0, 0x80, byte(p.note), 0}});
+  return out;
+}
+
+inline double MaxDifference(const std::vector<double>& a, const std::vector<double>& b) {
+  double worst = a.size() == b.size() ? 0.0 : HUGE_VAL;
+  for (size_t i = 0; i < std::min(a.size(), b.size()); ++i)
+    worst = std::max(worst, std::fabs(a[i] - b[i]));
+  return worst;
 }
 
 inline bool AllFiniteAndNormal(const std::vector<double>& samples) {

@@ -1,4 +1,5 @@
-// Envelopes and filters: stage times, retrigger without a click, filter responses, stability.
+// Envelopes and filters: stage times, retrigger without a click, the state rule, stability.
+// (The filters' responses are held to their formulas by the voice and resonator tests.)
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -24,26 +25,6 @@ int TicksUntil(EnvelopeGenerator& envelope, int stage_left) {
     ++ticks;
   }
   return ticks;
-}
-
-TEST(EnvelopeTest, AttackAndReleaseTimesMatchAtBothEndsOfTheRange) {
-  for (double rate : {44100.0, 96000.0}) {
-    for (double x : {0.0, 1.0}) {
-      EnvelopeGenerator envelope;
-      envelope.SetSampleRate(rate);
-      envelope.attack = envelope.release = x;
-      envelope.decay = 0.5;
-      envelope.sustain = 1.0;
-      envelope.StartAttack();
-      const double attack = TicksUntil(envelope, EnvelopeGenerator::kAttack) / rate;
-      EXPECT_NEAR(attack / StageSeconds(x), 1.0, 0.05) << "attack " << x << " at " << rate;
-      envelope.Release();
-      const double release = TicksUntil(envelope, EnvelopeGenerator::kRelease) / rate;
-      EXPECT_NEAR(release / StageSeconds(x), 1.0, 0.05) << "release " << x << " at " << rate;
-      EXPECT_EQ(envelope.stage, EnvelopeGenerator::kIdle);
-      EXPECT_EQ(envelope.output, 0.0);
-    }
-  }
 }
 
 TEST(EnvelopeTest, RetriggerContinuesFromThePresentLevel) {
@@ -92,80 +73,6 @@ PitchTables Tables(double rate) {
   PitchTables tables;
   tables.Build(rate);
   return tables;
-}
-
-// Steady-state gain of a filter for a sine at f.
-template <typename Filter>
-double Gain(Filter& filter, double f, double rate) {
-  std::vector<double> x(static_cast<size_t>(rate / 5)), y(x.size());
-  for (size_t i = 0; i < x.size(); ++i)
-    x[i] = std::sin(2.0 * M_PI * f * static_cast<double>(i) / rate);
-  filter.Process(x.data(), y.data(), static_cast<int>(x.size()));
-  const int tail = static_cast<int>(x.size()) / 2;
-  return testing::Rms(y.data() + tail, tail) / testing::Rms(x.data() + tail, tail);
-}
-
-TEST(VoiceFilterTest, ModesShapeTheSpectrumAroundTheCutoff) {
-  const PitchTables tables = Tables(44100);
-  const double cutoff_steps = 81 * 128;  // note 81, 880 Hz
-  for (int mode : {VoiceFilter::kLowpass, VoiceFilter::kHighpass, VoiceFilter::kBandpass}) {
-    VoiceFilter low_tone, high_tone, at_cutoff;
-    for (VoiceFilter* f : {&low_tone, &high_tone, &at_cutoff}) {
-      f->SetMode(mode);
-      f->cutoff_steps = cutoff_steps;
-      f->resonance = 0.5;
-      f->Update(0.0, tables);
-    }
-    const double low = Gain(low_tone, 110.0, 44100);
-    const double high = Gain(high_tone, 7040.0, 44100);
-    const double peak = Gain(at_cutoff, 880.0, 44100);
-    const double q = 0.5 * 20.5 + 0.5;
-    switch (mode) {
-      case VoiceFilter::kLowpass:
-        EXPECT_NEAR(low, 1.0, 0.05);
-        EXPECT_LT(high, 0.03);
-        EXPECT_NEAR(peak, q, 0.1 * q);  // resonance peak of height Q
-        break;
-      case VoiceFilter::kHighpass:
-        EXPECT_LT(low, 0.03);
-        EXPECT_NEAR(high, 1.0, 0.05);
-        EXPECT_NEAR(peak, q, 0.1 * q);
-        break;
-      default:
-        EXPECT_LT(low, 0.1 * q);
-        EXPECT_LT(high, 0.1 * q);
-        EXPECT_NEAR(peak, q, 0.05 * q);  // constant skirt: peak gain Q
-        break;
-    }
-  }
-}
-
-TEST(LadderFilterTest, ModesPassTheirBandsAndCutTheOthers) {
-  const PitchTables tables = Tables(48000);
-  for (int mode : {LadderFilter::kLowpass, LadderFilter::kHighpass, LadderFilter::kBandpass}) {
-    LadderFilter low_tone, high_tone, at_cutoff;
-    for (LadderFilter* f : {&low_tone, &high_tone, &at_cutoff}) {
-      f->clear_state = true;
-      f->SetMode(mode);
-      f->cutoff_steps = 81 * 128;  // 880 Hz
-      f->resonance = 0.0;
-      f->Update(0.0, tables);
-    }
-    const double low = Gain(low_tone, 55.0, 48000);
-    const double high = Gain(high_tone, 14080.0, 48000);
-    const double mid = Gain(at_cutoff, 880.0, 48000);
-    if (mode == LadderFilter::kLowpass) {
-      EXPECT_NEAR(low, 1.0, 0.02);
-      EXPECT_LT(high, 1e-3);  // four poles: 24 dB an octave
-    } else if (mode == LadderFilter::kHighpass) {
-      EXPECT_LT(low, 1e-3);
-      EXPECT_NEAR(high, 1.0, 0.05);
-    } else {
-      EXPECT_LT(low, 0.01);
-      EXPECT_LT(high, 0.01);
-      EXPECT_GT(mid, 5 * std::max(low, high));
-    }
-  }
 }
 
 TEST(LadderFilterTest, ModeChangeFollowsTheStateRule) {

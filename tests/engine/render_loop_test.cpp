@@ -6,6 +6,7 @@
 
 #include "engine/engine.h"
 #include "engine/soft_clip.h"
+#include "engine_test_util.h"
 
 namespace vantor {
 namespace {
@@ -77,13 +78,49 @@ TEST(RenderLoopTest, IdleEngineWritesExactZeros) {
   }
 }
 
-TEST(RenderLoopTest, ResetAtTheSameRateKeepsTheEngineAndAnotherRateRebuildsIt) {
-  Engine engine = MakeEngine(44100);
-  engine.Reset(48000, 64);
-  EXPECT_EQ(engine.control_period(), 48);
-  Stereo out(1000);
-  engine.RenderBlock(out.Outputs(), 1000);
-  EXPECT_EQ(engine.control_ticks(), 21u);
+// A reset at the rate the engine runs at keeps everything sounding. At another rate it silences
+// the engine and sets back what initialisation sets: keys and pedal, the mono octave, transpose
+// and tune, the resonator switch, the ensemble depths, the VCA selector and every envelope's rate;
+// the other parameter-derived settings stay until the parameters are applied again.
+TEST(RenderLoopTest, AResetAtANewRateRestoresWhatInitialisationSetsAndKeepsTheRest) {
+  for (double rate : {44100.0, 48000.0}) {
+    const bool same = rate == 44100.0;
+    SCOPED_TRACE(same ? "the same rate" : "a new rate");
+    auto engine = testing::DefaultEngine(44100);
+    const std::pair<int, double> settings[] = {
+        {kVcoOctave, 3},   {kVcoTranspose, 5},    {kVcoTune, 30},       {kResonators, 1},
+        {kVcaEnvelope, 2}, {kVcoPortamento, 0.2}, {kPhaserMix, 0.3},    {kFilterCutoff, 0.6},
+        {kPolyphony, 1},   {kMonoVolume, 0.5},    {kMonoToEnsemble, 1}, {kEnsembleModAmount2, 0.4}};
+    for (auto [index, value] : settings)
+      engine->ParamChanged(index, value);
+    engine->NoteOn(60, 100);
+    engine->SustainPedal(true);
+    engine->NoteOn(64, 100);
+    testing::Render(*engine, 441);
+    engine->Reset(rate, 256);
+    EXPECT_EQ(engine->control_period(), static_cast<int>(rate) / 1000);
+    EXPECT_EQ(engine->poly_active(), same);
+    EXPECT_EQ(engine->held_poly_keys(), same ? 2 : 0);
+    EXPECT_EQ(engine->sustain_pedal(), same);
+    const MonoSection& mono = engine->mono();
+    EXPECT_EQ(mono.vco.pitch_offset, same ? (12 + 5) * 128 + 30 : 0);
+    EXPECT_EQ(mono.vco.octave_offset + mono.vco.transpose + mono.vco.tune, same ? 12 + 5 + 30 : 0);
+    EXPECT_EQ(engine->resonators().on, same);
+    EXPECT_EQ(engine->ensemble().mod_amount[1], same ? 0.2 : 0.0);
+    EXPECT_EQ(mono.vca_selector, same ? 2 : 0);
+    for (const EnvelopeGenerator* e : {&mono.envelope, &mono.gate, &engine->global_envelope(),
+                                       &engine->voice(0).envelope, &engine->voice(0).gate})
+      EXPECT_DOUBLE_EQ(e->rate_base, std::log(10.0) / rate);
+    // Kept at any rate.
+    EXPECT_EQ(mono.vca_source, 2);
+    EXPECT_EQ(mono.vco.portamento, 0.2);
+    EXPECT_EQ(engine->phaser().mix, 0.3);
+    EXPECT_EQ(engine->voice(0).filter.cutoff_steps, 0.6 * kMaxPitchStep);
+    EXPECT_EQ(engine->number_of_voices(), 32);
+    const std::vector<double> out = testing::Render(*engine, 4410);
+    EXPECT_EQ(testing::Rms(out.data(), 4410) > 0.01, same);
+    EXPECT_EQ(testing::Rms(out.data(), 4410) == 0.0, !same);
+  }
 }
 
 TEST(RenderLoopTest, PolyphonyParameterSetsTheVoiceCount) {
@@ -95,18 +132,15 @@ TEST(RenderLoopTest, PolyphonyParameterSetsTheVoiceCount) {
   }
 }
 
-TEST(SoftClipTest, ShapeAndLimits) {
-  EXPECT_EQ(SoftClip(5.0), 1.0);
-  EXPECT_EQ(SoftClip(-5.0), -1.0);
-  EXPECT_DOUBLE_EQ(SoftClip(0.5), 0.5 * 27.25 / 29.25);
-  EXPECT_DOUBLE_EQ(SoftClip(3.0), 1.0);  // continuous at the knee
-  EXPECT_DOUBLE_EQ(SoftClip(-3.0), -1.0);
-  EXPECT_EQ(SoftClip(0.0), 0.0);
-  EXPECT_NEAR(SoftClip(1e-6) / 1e-6, 1.0, 1e-9);  // slope 1 at zero
-  for (double x = 0.0; x < 4.0; x += 0.01) {
-    EXPECT_DOUBLE_EQ(SoftClip(-x), -SoftClip(x));
-    EXPECT_LE(SoftClip(x), SoftClip(x + 0.01));  // monotonic
+TEST(SoftClipTest, FollowsItsCurveAndClipsBeyondThree) {
+  for (double x = -5.0; x <= 5.0; x += 0.125) {
+    const double expected =
+        std::fabs(x) > 3.0 ? std::copysign(1.0, x) : x * (x * x + 27.0) / (9.0 * x * x + 27.0);
+    EXPECT_DOUBLE_EQ(SoftClip(x), expected) << x;
+    EXPECT_LE(SoftClip(x), SoftClip(x + 0.125));  // monotonic
   }
+  EXPECT_EQ(SoftClip(3.0), 1.0);                  // continuous at the knee
+  EXPECT_NEAR(SoftClip(1e-6) / 1e-6, 1.0, 1e-9);  // slope 1 at zero
 }
 
 }  // namespace
