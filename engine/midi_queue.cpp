@@ -7,12 +7,11 @@
 namespace vantor {
 namespace {
 
-// Pressure, pitch bend and controllers 0..119: a later message of the same kind replaces the
-// value an earlier one set (the channel is not examined anywhere, so neither is it here).
+// Pressure, pitch bend and controllers 0..119 but the pedal: a later message of the same kind
+// replaces the value an earlier one set (the channel is examined nowhere, so neither is it here).
 constexpr int kKinds = 2 + 120;
 
-// The kind a later message supersedes, or -1 for messages that must all be applied: notes, and
-// the sustain pedal, whose every change releases or holds keys.
+// The kind a later message supersedes, or -1 for notes and the sustain pedal.
 int SupersededKind(const MidiMessage& m) {
   const int controller = m.data1 & 0x7F;
   switch (m.status & 0xF0) {
@@ -25,6 +24,14 @@ int SupersededKind(const MidiMessage& m) {
     default:
       return -1;
   }
+}
+
+// Sustain pedal messages: 0 for up, 1 for down, -1 for anything else. Every change of the pedal
+// holds or releases keys, but a message repeating the state the one before it left (a
+// continuous pedal sends many) changes nothing.
+int PedalState(const MidiMessage& m) {
+  if ((m.status & 0xF0) != 0xB0 || (m.data1 & 0x7F) != 64) return -1;
+  return (m.data2 & 0x7F) > 0 ? 1 : 0;
 }
 
 }  // namespace
@@ -40,15 +47,20 @@ void MidiQueue::Remove(int at) {
 }
 
 bool MidiQueue::MakeRoomFor(const MidiMessage& message) {
-  const int kind = SupersededKind(message);
-  if (kind >= 0) {
-    // The latest pending message of its kind: the new one replaces it if it comes no earlier,
-    // else the new one is itself superseded and goes.
-    for (int i = count_ - 1; i >= read_; --i) {
-      if (SupersededKind(entries_[static_cast<size_t>(i)]) != kind) continue;
-      if (entries_[static_cast<size_t>(i)].offset > message.offset) return false;
+  const int kind = SupersededKind(message), pedal = PedalState(message);
+  // The latest pending message of its kind (or pedal message) before it: the new one replaces
+  // it, or, for a pedal message repeating its state, goes itself; a later one of its kind
+  // supersedes the new one, which goes.
+  for (int i = count_ - 1; i >= read_ && (kind >= 0 || pedal >= 0); --i) {
+    const MidiMessage& pending = entries_[static_cast<size_t>(i)];
+    if (kind >= 0 && SupersededKind(pending) == kind) {
+      if (pending.offset > message.offset) return false;
       Remove(i);
       return true;
+    }
+    if (pedal >= 0 && PedalState(pending) >= 0 && pending.offset <= message.offset) {
+      if (PedalState(pending) == pedal) return false;
+      break;
     }
   }
   if (no_superseded_) return false;
@@ -62,6 +74,15 @@ bool MidiQueue::MakeRoomFor(const MidiMessage& message) {
       return true;
     }
     later.set(static_cast<size_t>(k));
+  }
+  // Any pedal message repeating the state of the pedal message before it.
+  for (int i = read_, state = -1; i < count_; ++i) {
+    const int s = PedalState(entries_[static_cast<size_t>(i)]);
+    if (s >= 0 && s == state) {
+      Remove(i);
+      return true;
+    }
+    if (s >= 0) state = s;
   }
   // Only notes, pedal changes and one message of each other kind are waiting.
   no_superseded_ = true;
@@ -77,7 +98,7 @@ bool MidiQueue::Push(const MidiMessage& message) {
   }
   if (count_ == capacity()) {
     if (!MakeRoomFor(message)) return false;
-  } else if (SupersededKind(message) >= 0) {
+  } else if (SupersededKind(message) >= 0 || PedalState(message) >= 0) {
     no_superseded_ = false;
   }
   int at = count_;

@@ -9,9 +9,10 @@
 namespace vantor {
 
 // Sorted by offset, stable for equal offsets. Storage is sized at reset and never grows while
-// audio runs. When it is full, a message that a later one of its kind supersedes (pressure,
-// pitch bend, a controller other than the sustain pedal) gives way; notes and the pedal never
-// do, so no key is left hanging by a flood of controller data.
+// audio runs. When it is full, a message that changes nothing gives way: one that a later one of
+// its kind supersedes (pressure, pitch bend, a controller other than the sustain pedal) or a
+// pedal message repeating the pedal's state. Notes and pedal changes never do, so no key is
+// left hanging by a flood of controller data.
 class MidiQueue {
  public:
   // Room for `capacity` messages; empties the queue. Allocates: call outside the audio path.
@@ -47,8 +48,8 @@ class MidiQueue {
   std::vector<MidiMessage> entries_;
   int count_ = 0;  // entries in use, read ones included
   int read_ = 0;   // first entry not yet applied
-  // Known: no two pending messages are of one supersedable kind. Spares a full queue of notes a
-  // search per message; only an insertion of a supersedable message can make it false.
+  // Known: no pending message changes nothing. Spares a full queue of notes a search per
+  // message; only the insertion of a controller or pedal message can make it false.
   bool no_superseded_ = false;
 };
 

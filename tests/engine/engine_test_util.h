@@ -1,6 +1,8 @@
 // Helpers for engine tests: a configured engine, rendering, and spectrum measurements.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <complex>
 #include <memory>
@@ -32,31 +34,34 @@ inline void SingleFootage(Engine& engine, int footage) {
   engine.ParamChanged(kBank2Volume, 0);
 }
 
-// Renders `frames` samples in host blocks of `block`; returns the left channel.
-inline std::vector<double> Render(Engine& engine, int frames, int block = 512) {
+// Renders `frames` samples in host blocks of `block`; returns the left channel and appends the
+// right one to `right_out` when given.
+inline std::vector<double> Render(Engine& engine, int frames, int block = 512,
+                                  std::vector<double>* right_out = nullptr) {
   std::vector<double> out(static_cast<size_t>(frames));
   std::vector<double> right(static_cast<size_t>(block));
   for (int done = 0; done < frames; done += block) {
     const int n = std::min(block, frames - done);
     double* outputs[2] = {out.data() + done, right.data()};
     engine.RenderBlock(outputs, n);
+    if (right_out) right_out->insert(right_out->end(), right.begin(), right.begin() + n);
   }
   return out;
 }
 
-// Plays the key of `p` as MIDI on an engine at `rate` with the defaults and `settings`; the left
-// output, to hold against the reference arithmetic.
+// Plays the key of `p` as MIDI on an engine at `rate` with the defaults and `settings`; the
+// output, to hold against the reference arithmetic (both sides, which must be alike).
 inline std::vector<double> PlayKey(const reference::Settings& settings,
                                    const reference::Performance& p, double rate) {
   auto engine = DefaultEngine(rate);
   for (auto [index, value] : settings)
     engine->ParamChanged(index, value);
   const int period = engine->control_period();
-  std::vector<double> out = Render(*engine, p.start_tick * period);
+  std::vector<double> right, out = Render(*engine, p.start_tick * period, 512, &right);
   const auto play = [&](int ticks, std::vector<MidiMessage> midi) {
     for (const MidiMessage& m : midi)
       engine->QueueMidiMessage(m);
-    const std::vector<double> more = Render(*engine, ticks * period);
+    const std::vector<double> more = Render(*engine, ticks * period, 512, &right);
     out.insert(out.end(), more.begin(), more.end());
   };
   const auto byte = [](int x) { return static_cast<uint8_t>(x); };
@@ -65,6 +70,7 @@ inline std::vector<double> PlayKey(const reference::Settings& settings,
                              {0, 0xB0, 1, byte(p.mod_wheel)},
                              {0, 0x90, byte(p.note), byte(p.velocity)}});
   play(p.ticks - held, {{0, 0x80, byte(p.note), 0}});
+  EXPECT_EQ(right, out) << "the right side differs from the left";
   return out;
 }
 

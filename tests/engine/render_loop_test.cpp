@@ -123,15 +123,6 @@ TEST(RenderLoopTest, AResetAtANewRateRestoresWhatInitialisationSetsAndKeepsTheRe
   }
 }
 
-TEST(RenderLoopTest, PolyphonyParameterSetsTheVoiceCount) {
-  Engine engine = MakeEngine(44100);
-  const std::pair<double, int> cases[] = {{0, 12}, {1, 32}, {2, 61}, {1.7, 32}};
-  for (const auto& [value, voices] : cases) {
-    engine.ParamChanged(kPolyphony, value);
-    EXPECT_EQ(engine.number_of_voices(), voices);
-  }
-}
-
 TEST(SoftClipTest, FollowsItsCurveAndClipsBeyondThree) {
   for (double x = -5.0; x <= 5.0; x += 0.125) {
     const double expected =

@@ -229,11 +229,12 @@ TEST_F(ProcessTest, NotesSoundAtTheirTimeAndPitch) {
 }
 
 // Thousands of controller messages in one block fill the MIDI queue; what ends a note still
-// arrives: superseded pressure, bend and controller values give way, never a note-off or the
-// sustain pedal, and all notes off acts at once.
+// arrives: superseded pressure, bend and controller values and repeated pedal states (of a
+// continuous pedal) give way, never a note-off or a pedal change; all notes off acts at once.
 TEST_F(ProcessTest, AFloodOfControllerDataNeverLosesTheEndOfANote) {
   PlainSaw();
-  const std::pair<uint8_t, uint8_t> kFloods[] = {{0xD0, 0}, {0xE0, 0}, {0xB2, 20}, {0xB0, 1}};
+  const std::pair<uint8_t, uint8_t> kFloods[] = {
+      {0xD0, 0}, {0xE0, 0}, {0xB2, 20}, {0xB0, 1}, {0xB0, 64}};
   for (auto [status, controller] : kFloods) {
     for (bool all_notes_off : {false, true}) {
       SCOPED_TRACE(::testing::Message()
