@@ -63,7 +63,7 @@ bool MidiQueue::MakeRoomFor(const MidiMessage& message) {
       break;
     }
   }
-  if (no_superseded_) return false;
+  if (nothing_gives_way_) return false;
   // Any pending message that a later one of its kind supersedes.
   std::bitset<kKinds> later;
   for (int i = count_ - 1; i >= read_; --i) {
@@ -85,7 +85,7 @@ bool MidiQueue::MakeRoomFor(const MidiMessage& message) {
     if (s >= 0) state = s;
   }
   // Only notes, pedal changes and one message of each other kind are waiting.
-  no_superseded_ = true;
+  nothing_gives_way_ = true;
   return false;
 }
 
@@ -99,7 +99,7 @@ bool MidiQueue::Push(const MidiMessage& message) {
   if (count_ == capacity()) {
     if (!MakeRoomFor(message)) return false;
   } else if (SupersededKind(message) >= 0 || PedalState(message) >= 0) {
-    no_superseded_ = false;
+    nothing_gives_way_ = false;
   }
   int at = count_;
   while (at > read_ && entries_[static_cast<size_t>(at - 1)].offset > message.offset) {

@@ -19,7 +19,7 @@ class MidiQueue {
   void Reset(int capacity);
   void Clear() {
     count_ = read_ = 0;
-    no_superseded_ = false;
+    nothing_gives_way_ = false;
   }
 
   // Inserts after every entry whose offset is at most the message's. False when the message
@@ -50,7 +50,7 @@ class MidiQueue {
   int read_ = 0;   // first entry not yet applied
   // Known: no pending message changes nothing. Spares a full queue of notes a search per
   // message; only the insertion of a controller or pedal message can make it false.
-  bool no_superseded_ = false;
+  bool nothing_gives_way_ = false;
 };
 
 }  // namespace vantor

@@ -59,8 +59,8 @@ struct Plugin {
 // the stream is in ends; a message past the first period waits half a period more, and applies
 // at the first tick at which its offset, lowered by a period per tick, is 0 or below.
 TEST(NoteTimingTest, NotesStartAtTheTickTheirOffsetReachesWhereverTheBlockBegins) {
-  const std::vector<std::vector<int>> kPreRolls = {
-      {}, {44}, {7, 37}, {1, 43, 88}, {512, 16}, {7}, {50}, {1, 2}, {43}, {118}, {3, 0}, {530}};
+  const std::vector<std::vector<int>> kPreRolls = {{},   {7, 37}, {1, 43, 88}, {512, 16}, {7},
+                                                   {50}, {1, 2},  {3, 0},      {530}};
   const int kBlocks[] = {133, 256, 1024};
   for (int offset : {0, 3, 44, 45, 100, 130, 200}) {
     for (size_t k = 0; k < kPreRolls.size(); ++k) {
