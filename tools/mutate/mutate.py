@@ -3,11 +3,11 @@
 source tree, rebuilds the engine tests there and reports which breaks no test notices.
 
     tools/mutate/mutate.py [--list tools/mutate/mutants.txt] [--only TEXT] [--target engine_tests]
-                           [--keep] [--scratch DIR]
+                           [--revision REV] [--keep] [--scratch DIR] [--check]
 
 Each mutant in the list is a one-line (or two-line, for an order of steps) edit of an engine
 source; see the head of mutants.txt for the format. The scratch tree is a copy of the working
-tree (uncommitted changes included) in a private temporary folder, built with ccache; only the
+tree (uncommitted changes included), or of commit REV, in a private temporary folder, built with ccache; only the
 test binaries named by --target are rebuilt per mutant. Exit status 0 when every mutant is killed.
 Not part of `./vantor.sh test`: a full run takes the better part of an hour on a busy machine.
 """
@@ -50,7 +50,13 @@ def read_mutants(path):
     return mutants
 
 
-def copy_tree(scratch):
+def copy_tree(scratch, revision=None):
+    if revision:
+        os.makedirs(scratch, exist_ok=True)
+        archive = subprocess.run(["git", "archive", revision], cwd=ROOT, check=True,
+                                 capture_output=True).stdout
+        subprocess.run(["tar", "-x", "-C", scratch], input=archive, check=True)
+        return
     files = subprocess.run(["git", "ls-files", "-z", "--cached", "--others", "--exclude-standard"],
                            cwd=ROOT, check=True, capture_output=True).stdout.split(b"\0")
     for name in files:
@@ -79,6 +85,7 @@ def main():
     parser.add_argument("--only", help="run only the mutants whose name contains this text")
     parser.add_argument("--target", action="append",
                         help="test binary to rebuild and run (default engine_tests; repeatable)")
+    parser.add_argument("--revision", help="mutate this commit's tree, not the working tree")
     parser.add_argument("--scratch", help="reuse (or create) this scratch folder")
     parser.add_argument("--keep", action="store_true", help="keep the scratch folder afterwards")
     parser.add_argument("--check", action="store_true",
@@ -103,7 +110,7 @@ def main():
     os.makedirs(scratch, exist_ok=True)
     src, build = os.path.join(scratch, "src"), os.path.join(scratch, "build")
     print(f"scratch tree {scratch}", flush=True)
-    copy_tree(src)
+    copy_tree(src, args.revision)
     log = os.path.join(scratch, "last.log")
     jobs = os.environ.get("JOBS", "2")
     if run(["cmake", "-S", src, "-B", build, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=RelWithDebInfo",
