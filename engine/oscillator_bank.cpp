@@ -30,8 +30,9 @@ void OscillatorBank::ControlTick(const PitchTables& tables, double pitch_bend, d
   pulse_offset = (w < 0.0 || w > 1.0) ? 0u : static_cast<uint32_t>((1.0 - w) * 134217728.0);
   const int offset = static_cast<int>(poly_fm * fm_depth + bend_range * pitch_bend + tune);
   for (int i = 0; i < 12; ++i) {
-    const int step = PitchTables::Clamp(offset + 128 * i);
-    increment[i] = tables.increment[static_cast<size_t>(step)];
+    // Master i sounds note i: bent or tuned down, the lowest go below note 0 (step 0), which a
+    // clamp there would hold still while the other keys of a chord move.
+    increment[i] = tables.IncrementAt(offset + 128 * i);
     // Half octaves of the master's frequency pick the table that keeps harmonics below Nyquist.
     level[i] = SawTables::TableFor(static_cast<double>(increment[i] >> 7));
   }

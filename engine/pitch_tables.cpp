@@ -6,17 +6,21 @@
 #include "engine/denormal_offset.h"
 
 namespace vantor {
+namespace {
+
+static constexpr double kPhaseCycle = 268435456.0;  // 2^28
+
+}  // namespace
 
 void PitchTables::Build(double sample_rate) {
   // The rate is taken in single precision; a nonsensical rate is treated as 1 Hz so that no
   // entry becomes infinite.
-  float rate = static_cast<float>(sample_rate);
+  rate = static_cast<float>(sample_rate);
   if (!(rate >= 1.0f)) rate = 1.0f;
   increment.resize(kSize);
   angular.resize(kSize);
   sine.resize(kSize);
   cosine.resize(kSize);
-  static constexpr double kPhaseCycle = 268435456.0;  // 2^28
   static constexpr double kTwoPi = 6.283185307179586;
   for (int i = 0; i < kSize; ++i) {
     const double ratio = PitchToFrequency(i) / rate;
@@ -26,6 +30,11 @@ void PitchTables::Build(double sample_rate) {
     sine[i] = std::sin(angular[i]);
     cosine[i] = std::cos(angular[i]);
   }
+}
+
+int32_t PitchTables::IncrementAt(int step) const {
+  if (step >= 0) return increment[static_cast<size_t>(std::min(step, kMaxPitchStep))];
+  return static_cast<int32_t>(PitchToFrequency(step) / rate * kPhaseCycle);
 }
 
 DenormalOffset& VoiceFilterDenormalOffset() {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/vantor_params.h"
+#include "engine/pitch.h"
 #include "engine/pitch_tables.h"
 #include "engine/saw_tables.h"
 
@@ -233,7 +234,10 @@ inline std::vector<double> PolyKey(const Settings& settings, const Performance& 
       const int o = static_cast<int>(fm_value * v[kBank1Fm + bank] +
                                      kBendRanges[v.option(kPolyPitchbendRange)] * p.bend() +
                                      static_cast<int>(v[kBank1Tune + bank]));
-      increment[b] = tables.increment[Step(o + 128 * semitone)];
+      const int step = o + 128 * semitone;  // below note 0 from the frequency, not the table
+      increment[b] = step < 0
+                         ? static_cast<int32_t>(PitchToFrequency(step) / tables.rate * 268435456.0)
+                         : tables.increment[Step(step)];
       level[b] = HalfOctaves(increment[b] >> 7);
     }
     if (sounding) {
