@@ -2,7 +2,7 @@
 """Mutation check of the engine's sound rules: breaks one rule at a time in a scratch copy of the
 source tree, rebuilds the engine tests there and reports which breaks no test notices.
 
-    tools/mutate/mutate.py [--list tools/mutate/mutants.txt] [--only TEXT] [--target engine_tests]
+    tools/mutate/mutate.py [--list tools/mutate/mutants.txt] [--only TEXT ...] [--target engine_tests]
                            [--revision REV] [--keep] [--scratch DIR] [--check]
 
 Each mutant in the list is a one-line (or two-line, for an order of steps) edit of an engine
@@ -82,7 +82,8 @@ def run(command, cwd, log, timeout=None):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--list", default=os.path.join(ROOT, "tools", "mutate", "mutants.txt"))
-    parser.add_argument("--only", help="run only the mutants whose name contains this text")
+    parser.add_argument("--only", action="append",
+                        help="run only the mutants whose name contains this text (repeatable)")
     parser.add_argument("--target", action="append",
                         help="test binary to rebuild and run (default engine_tests; repeatable)")
     parser.add_argument("--revision", help="mutate this commit's tree, not the working tree")
@@ -95,7 +96,7 @@ def main():
 
     mutants = read_mutants(args.list)
     if args.only:
-        mutants = [m for m in mutants if args.only in m["name"]]
+        mutants = [m for m in mutants if any(text in m["name"] for text in args.only)]
     if args.check:
         stale = 0
         for m in mutants:
