@@ -1,4 +1,4 @@
-// Helpers for engine tests: a configured engine, rendering, and spectrum measurements.
+// Helpers for engine tests: a configured engine, rendering, playing a key, spectrum measurements.
 #pragma once
 
 #include <gtest/gtest.h>

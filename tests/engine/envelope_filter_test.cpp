@@ -1,4 +1,5 @@
-// Envelopes and filters: stage times, retrigger without a click, the state rule, stability.
+// Envelopes and filters: retrigger without a click, setters on the running stage, the state rule,
+// stability.
 // (The filters' responses are held to their formulas by the voice and resonator tests.)
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-// Notes: MIDI timing, voice allocation and stealing, sustain, split and polyphony changes,
-// silence when idle, and clean output at extreme settings.
+// Notes: MIDI timing and the queue, voice allocation and stealing, gates, sustain and the global
+// envelope, split and polyphony changes, silence when idle, clean output at extreme settings.
 #include <gtest/gtest.h>
 
 #include <algorithm>

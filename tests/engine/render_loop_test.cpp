@@ -1,4 +1,5 @@
-// The block loop: control ticks on period boundaries of the stream, silence, the output stage.
+// The block loop: control ticks on period boundaries of the stream, silence, what a reset keeps,
+// the soft clipper.
 #include <gtest/gtest.h>
 
 #include <cmath>
