@@ -156,7 +156,7 @@ StereoRender RenderVst(const std::vector<TimedMidi>& events, int64_t frames, con
       }
     }
     if (!list.empty()) {
-      std::vector<intptr_t> storage(2 + list.size());
+      std::vector<intptr_t> storage(4 + list.size());  // header and room for the list
       auto* vst_events = reinterpret_cast<vst::VstEvents*>(storage.data());
       vst_events->numEvents = static_cast<int32_t>(list.size());
       std::copy(list.begin(), list.end(), vst_events->events);
@@ -339,7 +339,7 @@ TEST_F(Lv2RenderTest, SavedStateRestoresEveryProgramSlotAndTheCurrentProgram) {
     ASSERT_EQ(vst.SetChunk(1, first), 1);
     SetVst(vst, 0, "0.9");
     vst::VstMidiEvent change = Midi(0, 0xC0, kSecond, 0);
-    std::vector<intptr_t> storage(3);
+    std::vector<intptr_t> storage(4);
     auto* list = reinterpret_cast<vst::VstEvents*>(storage.data());
     list->numEvents = 1;
     list->events[0] = reinterpret_cast<vst::VstEvent*>(&change);
