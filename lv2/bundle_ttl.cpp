@@ -125,8 +125,8 @@ void WriteControlPort(std::ostream& out, int index) {
   if (desc.enumerated) {
     out << " ;\n      lv2:portProperty lv2:integer , lv2:enumeration ;\n      lv2:scalePoint ";
     for (int v = 0; v < desc.count; ++v) {
-      out << (v ? " , " : "") << "[ rdfs:label " << Quoted(desc.texts[v])
-          << " ; rdf:value " << Number(v) << " ]";
+      out << (v ? " , " : "") << "[ rdfs:label " << Quoted(desc.texts[v]) << " ; rdf:value "
+          << Number(v) << " ]";
     }
   }
   out << "\n    ]";
@@ -180,8 +180,8 @@ std::string PluginTurtle() {
   const char* keys[3][4] = {
       {lv2::kBankKey, "Bank chunk", "atom:Chunk", "Every program slot, as a VST host stores them."},
       {lv2::kCurrentProgramKey, "Current program", "atom:Int", "The program slot in use, 0 to 63."},
-      {lv2::kProgramKey, "Program chunk",
-       "atom:Chunk", "One program, as a VST host stores it; presets carry it."}};
+      {lv2::kProgramKey, "Program chunk", "atom:Chunk",
+       "One program, as a VST host stores it; presets carry it."}};
   for (const auto& key : keys) {
     out << "<" << key[0] << ">\n"
         << "  a rdf:Property ;\n"
@@ -220,8 +220,9 @@ std::string PresetTurtle(const std::array<FactoryProgram, vantor::PluginBase::kN
   return out.str();
 }
 
-std::string ManifestTurtle(const std::string& binary,
-                           const std::array<FactoryProgram, vantor::PluginBase::kNumPrograms>& bank) {
+std::string ManifestTurtle(
+    const std::string& binary,
+    const std::array<FactoryProgram, vantor::PluginBase::kNumPrograms>& bank) {
   std::ostringstream out;
   out << kPrefixes;
   out << "<" << lv2::kPluginUri << ">\n"

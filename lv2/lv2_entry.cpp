@@ -58,8 +58,14 @@ const void* ExtensionData(const char* uri) {
   return strcmp(uri, LV2_STATE__interface) == 0 ? &kState : nullptr;
 }
 
-const LV2_Descriptor kDescriptor = {vantor::lv2::kPluginUri, Instantiate, ConnectPort, Activate,
-                                    Run,                     Deactivate,  Cleanup,     ExtensionData};
+const LV2_Descriptor kDescriptor = {vantor::lv2::kPluginUri,
+                                    Instantiate,
+                                    ConnectPort,
+                                    Activate,
+                                    Run,
+                                    Deactivate,
+                                    Cleanup,
+                                    ExtensionData};
 
 LV2UI_Handle UiInstantiate(const LV2UI_Descriptor*, const char*, const char*,
                            LV2UI_Write_Function write, LV2UI_Controller controller,

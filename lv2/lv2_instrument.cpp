@@ -85,7 +85,8 @@ void ApplyControl(Vantor& vantor, int index, float value) {
   PluginParam* param = vantor.Param(index);
   if (!param || std::isnan(value)) return;
   double v = value;
-  if (param->kind() != ParamKind::Continuous) v = std::floor(v / param->step() + 0.5) * param->step();
+  if (param->kind() != ParamKind::Continuous)
+    v = std::floor(v / param->step() + 0.5) * param->step();
   v = param->Clamp(v);
   if (static_cast<float>(param->value()) == static_cast<float>(v)) return;
   if (PluginEditor* editor = vantor.editor()) editor->SetControlsFromParameter(index, v, false);
@@ -105,8 +106,8 @@ Lv2Instrument* Lv2Instrument::Create(double sample_rate, const LV2_Feature* cons
   self->vantor_ = MakeInstrument(&self->notices_, sample_rate, BlockSizeFromOptions(options, map));
   if (!self->vantor_) return nullptr;
   auto urid = [map](const char* uri) { return map->map(map->handle, uri); };
-  self->urids_ = {urid(LV2_ATOM__Chunk),     urid(LV2_ATOM__Int),       urid(LV2_ATOM__Sequence),
-                  urid(LV2_MIDI__MidiEvent), urid(kBankKey),            urid(kCurrentProgramKey),
+  self->urids_ = {urid(LV2_ATOM__Chunk),     urid(LV2_ATOM__Int), urid(LV2_ATOM__Sequence),
+                  urid(LV2_MIDI__MidiEvent), urid(kBankKey),      urid(kCurrentProgramKey),
                   urid(kProgramKey)};
   // Ports start at the defaults the plug-in's description gives the host.
   for (int i = 0; i < kParamCount; ++i)
@@ -239,7 +240,8 @@ LV2_State_Status Lv2Instrument::Restore(LV2_State_Retrieve_Function retrieve,
     // A session: every slot, then the program that was current.
     const ProgramsSnapshot before = vantor_->SnapshotPrograms();
     size_t current_size = 0;
-    const void* current = retrieve(handle, urids_.current_program_key, &current_size, &type, &flags);
+    const void* current =
+        retrieve(handle, urids_.current_program_key, &current_size, &type, &flags);
     if (current && type == urids_.atom_int && current_size == sizeof(int32_t)) {
       int32_t n = 0;
       memcpy(&n, current, sizeof n);

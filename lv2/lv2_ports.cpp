@@ -12,7 +12,8 @@ std::string PortSymbol(int index) {
   bool gap = false;
   for (const char* c = ParamLongName(index); *c; ++c) {
     const char ch = *c;
-    const bool alnum = (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9');
+    const bool alnum =
+        (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9');
     if (!alnum) {
       gap = !symbol.empty();
       continue;

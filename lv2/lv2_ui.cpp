@@ -26,16 +26,16 @@ const void* FindFeature(const LV2_Feature* const* features, const char* uri) {
 
 }  // namespace
 
-Lv2Ui* Lv2Ui::Create(LV2UI_Write_Function write, LV2UI_Controller controller,
-                     LV2UI_Widget* widget, const LV2_Feature* const* features) {
+Lv2Ui* Lv2Ui::Create(LV2UI_Write_Function write, LV2UI_Controller controller, LV2UI_Widget* widget,
+                     const LV2_Feature* const* features) {
   void* parent = const_cast<void*>(FindFeature(features, LV2_UI__parent));
   if (!parent || !write || !widget) return nullptr;
   std::unique_ptr<Lv2Ui> ui(new (std::nothrow) Lv2Ui);
   if (!ui) return nullptr;
   ui->write_ = write;
   ui->controller_ = controller;
-  auto* instance =
-      static_cast<Lv2Instrument*>(const_cast<void*>(FindFeature(features, LV2_INSTANCE_ACCESS_URI)));
+  auto* instance = static_cast<Lv2Instrument*>(
+      const_cast<void*>(FindFeature(features, LV2_INSTANCE_ACCESS_URI)));
   if (instance && instance->IsInstrument() && instance->AttachUi()) {
     ui->shared_ = instance;
     ui->shown_ = &instance->vantor();

@@ -42,8 +42,9 @@ LilvHost::LilvHost() {
               return urid > 0 && urid <= self->uris_.size() ? self->uris_[urid - 1].c_str()
                                                             : nullptr;
             }};
-  options_[0] = {LV2_OPTIONS_INSTANCE, 0, Map(LV2_BUF_SIZE__maxBlockLength), sizeof(int32_t),
-                 Map(LV2_ATOM__Int), &max_block_};
+  options_[0] = {
+      LV2_OPTIONS_INSTANCE, 0,          Map(LV2_BUF_SIZE__maxBlockLength), sizeof(int32_t),
+      Map(LV2_ATOM__Int),   &max_block_};
   map_feature_ = {LV2_URID__map, &map_};
   unmap_feature_ = {LV2_URID__unmap, &unmap_};
   options_feature_ = {LV2_OPTIONS__options, options_};
@@ -96,7 +97,8 @@ LilvInstrument::LilvInstrument(LilvHost& host, double rate, int block)
   lilv_plugin_get_port_ranges_float(plugin, nullptr, nullptr, defaults.data());
   for (int i = 0; i < kControlPorts; ++i) {
     controls_[static_cast<size_t>(i)] = defaults[static_cast<size_t>(i)];
-    lilv_instance_connect_port(instance_, static_cast<uint32_t>(i), &controls_[static_cast<size_t>(i)]);
+    lilv_instance_connect_port(instance_, static_cast<uint32_t>(i),
+                               &controls_[static_cast<size_t>(i)]);
   }
   left_.resize(static_cast<size_t>(block));
   right_.resize(static_cast<size_t>(block));

@@ -68,6 +68,8 @@ class LilvInstrument {
   LilvInstrument& operator=(const LilvInstrument&) = delete;
 
   bool ok() const { return instance_ != nullptr; }
+  // What instance access gives a UI.
+  void* handle() const { return lilv_instance_get_handle(instance_); }
   void SetControl(const std::string& symbol, float value);
   float Control(const std::string& symbol) const;
   // Restores a preset or a saved state through lilv_state_restore: port values and properties.

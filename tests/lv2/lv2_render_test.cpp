@@ -55,33 +55,21 @@ std::vector<uint8_t> SongFile() {
     return chunk;
   };
   std::vector<uint8_t> file = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 2, 0x01, 0xE0};
-  const auto tempo = track({{0, {0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}},        // 500000 us
+  const auto tempo = track({{0, {0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}},       // 500000 us
                             {1440, {0xFF, 0x51, 0x03, 0x09, 0x27, 0xC0}}});  // 600000 us
   const auto notes = track({
-      {0, {0xB0, 0x01, 0x00}},
-      {10, {0x90, 36, 110}},
-      {10, {0x90, 60, 100}},
-      {10, {0x90, 64, 90}},
-      {10, {0x90, 67, 80}},
-      {300, {0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7}},
-      {480, {0xE0, 0x00, 0x58}},
-      {480, {0xB0, 0x01, 0x50}},
-      {500, {0x90, 72, 127}},
-      {900, {0x80, 60, 0}},
-      {900, {0x80, 64, 0}},
-      {900, {0x80, 67, 0}},
-      {960, {0xB0, 0x40, 0x7F}},
-      {961, {0x90, 62, 70}},
-      {963, {0x90, 65, 75}},
-      {967, {0x90, 69, 85}},
-      {1000, {0x80, 72, 0}},
-      {1200, {0xE0, 0x00, 0x40}},
-      {1300, {0x80, 62, 0}},
-      {1300, {0x80, 65, 0}},
-      {1300, {0x80, 69, 0}},
-      {1600, {0xB0, 0x40, 0x00}},
-      {1700, {0x90, 43, 100}},
-      {2100, {0x80, 43, 64}},
+      {0, {0xB0, 0x01, 0x00}},   {10, {0x90, 36, 110}},
+      {10, {0x90, 60, 100}},     {10, {0x90, 64, 90}},
+      {10, {0x90, 67, 80}},      {300, {0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7}},
+      {480, {0xE0, 0x00, 0x58}}, {480, {0xB0, 0x01, 0x50}},
+      {500, {0x90, 72, 127}},    {900, {0x80, 60, 0}},
+      {900, {0x80, 64, 0}},      {900, {0x80, 67, 0}},
+      {960, {0xB0, 0x40, 0x7F}}, {961, {0x90, 62, 70}},
+      {963, {0x90, 65, 75}},     {967, {0x90, 69, 85}},
+      {1000, {0x80, 72, 0}},     {1200, {0xE0, 0x00, 0x40}},
+      {1300, {0x80, 62, 0}},     {1300, {0x80, 65, 0}},
+      {1300, {0x80, 69, 0}},     {1600, {0xB0, 0x40, 0x00}},
+      {1700, {0x90, 43, 100}},   {2100, {0x80, 43, 64}},
       {2300, {0x80, 36, 0}},
   });
   file.insert(file.end(), tempo.begin(), tempo.end());
@@ -93,8 +81,9 @@ std::vector<uint8_t> SongFile() {
 std::vector<TimedMidi> SongEvents() {
   const std::filesystem::path path = TestRoot() / "song.mid";
   const std::vector<uint8_t> bytes = SongFile();
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
   vsthost::MidiSequence song;
   std::string error;
   EXPECT_TRUE(vsthost::LoadMidiFile(path.string(), song, error)) << error;
@@ -244,9 +233,8 @@ TEST_F(Lv2RenderTest, PresetsAreTheFactoryProgramsAndSoundAsInTheVstPlugin) {
     lv2.Restore(preset);
     lilv_state_free(preset);
     const StereoRender from_lv2 = lv2.Render(events_, kFrames);
-    const StereoRender from_vst = RenderVst(events_, kFrames, [&](Instance& vst) {
-      vst.Dispatch(vst::effSetProgram, 0, program);
-    });
+    const StereoRender from_vst = RenderVst(
+        events_, kFrames, [&](Instance& vst) { vst.Dispatch(vst::effSetProgram, 0, program); });
     EXPECT_GT(Peak(from_vst), 0.01);
     EXPECT_TRUE(SameAudio(from_lv2, from_vst));
   }
