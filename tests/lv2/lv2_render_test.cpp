@@ -14,6 +14,7 @@
 #include "host/plugin_host.h"
 #include "lv2/lilv_host.h"
 #include "support/test_home.h"
+#include "tools/smf_builder.h"
 #include "tools/vsthost/midi_file.h"
 
 namespace vantor::testing {
@@ -28,36 +29,11 @@ constexpr int64_t kFrames = static_cast<int64_t>(kRate * 3.5);
 // the split, a held bass note, pitch bend, mod wheel, sustain pedal and a system-exclusive
 // message, at 480 ticks per quarter note.
 std::vector<uint8_t> SongFile() {
-  auto vlq = [](std::vector<uint8_t>& out, uint32_t v) {
-    uint8_t bytes[4];
-    int n = 0;
-    do {
-      bytes[n++] = v & 0x7F;
-      v >>= 7;
-    } while (v);
-    while (n--)
-      out.push_back(static_cast<uint8_t>(bytes[n] | (n ? 0x80 : 0)));
-  };
-  auto track = [&](std::vector<std::pair<uint32_t, std::vector<uint8_t>>> events) {
-    std::vector<uint8_t> body;
-    uint32_t now = 0;
-    for (auto& [tick, bytes] : events) {
-      vlq(body, tick - now);
-      now = tick;
-      body.insert(body.end(), bytes.begin(), bytes.end());
-    }
-    vlq(body, 0);
-    body.insert(body.end(), {0xFF, 0x2F, 0x00});
-    std::vector<uint8_t> chunk = {'M', 'T', 'r', 'k'};
-    for (int shift = 24; shift >= 0; shift -= 8)
-      chunk.push_back(static_cast<uint8_t>(body.size() >> shift));
-    chunk.insert(chunk.end(), body.begin(), body.end());
-    return chunk;
-  };
-  std::vector<uint8_t> file = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 2, 0x01, 0xE0};
-  const auto tempo = track({{0, {0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}},       // 500000 us
-                            {1440, {0xFF, 0x51, 0x03, 0x09, 0x27, 0xC0}}});  // 600000 us
-  const auto notes = track({
+  using vsthost::test::TrackBuilder;
+  TrackBuilder tempo;
+  tempo.Tempo(0, 500000).Tempo(1440, 600000).End();
+  // Absolute ticks, turned into the deltas the file stores.
+  const std::vector<std::pair<uint32_t, std::vector<uint8_t>>> events = {
       {0, {0xB0, 0x01, 0x00}},   {10, {0x90, 36, 110}},
       {10, {0x90, 60, 100}},     {10, {0x90, 64, 90}},
       {10, {0x90, 67, 80}},      {300, {0xF0, 0x05, 0x7E, 0x7F, 0x09, 0x01, 0xF7}},
@@ -71,10 +47,17 @@ std::vector<uint8_t> SongFile() {
       {1300, {0x80, 69, 0}},     {1600, {0xB0, 0x40, 0x00}},
       {1700, {0x90, 43, 100}},   {2100, {0x80, 43, 64}},
       {2300, {0x80, 36, 0}},
-  });
-  file.insert(file.end(), tempo.begin(), tempo.end());
-  file.insert(file.end(), notes.begin(), notes.end());
-  return file;
+  };
+  TrackBuilder notes;
+  uint32_t now = 0;
+  for (const auto& [tick, bytes] : events) {
+    notes.Vlq(tick - now);
+    now = tick;
+    for (uint8_t byte : bytes)
+      notes.Raw({byte});
+  }
+  notes.End();
+  return vsthost::test::MidiFile(1, 480, {tempo, notes});
 }
 
 // The song, written to a file and read back as a host reads it, as frames at kRate.
@@ -261,26 +244,21 @@ TEST_F(Lv2RenderTest, PortChangesApplyAtTheirBlockAndNeverUndoAMidiProgramChange
       lv2.SetControl("main_volume", 0.5f);
     }
   });
-  const StereoRender from_vst = RenderVst(events, kFrames, {}, [&](Instance& vst, int64_t start) {
+  // The same changes as exact texts, the way the VST binding takes them from a host.
+  auto automate = [&](Instance& vst, int64_t start) {
     if (start == cutoff_at) SetVst(vst, 38, "0.375");
     if (start == mode_at) {
       SetVst(vst, 37, "Highpass");
       SetVst(vst, 70, "3");
       SetVst(vst, 0, "0.5");
     }
-  });
+  };
+  const StereoRender from_vst = RenderVst(events, kFrames, {}, automate);
   EXPECT_GT(Peak(from_vst), 0.01);
   EXPECT_TRUE(SameAudio(from_lv2, from_vst));
 
   // The same song without the program change sounds different, so the change was heard.
-  const StereoRender without = RenderVst(events_, kFrames, {}, [&](Instance& vst, int64_t start) {
-    if (start == cutoff_at) SetVst(vst, 38, "0.375");
-    if (start == mode_at) {
-      SetVst(vst, 37, "Highpass");
-      SetVst(vst, 70, "3");
-      SetVst(vst, 0, "0.5");
-    }
-  });
+  const StereoRender without = RenderVst(events_, kFrames, {}, automate);
   EXPECT_FALSE(SameAudio(without, from_vst));
 }
 
