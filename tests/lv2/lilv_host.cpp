@@ -147,6 +147,19 @@ void LilvInstrument::Restore(const LilvState* state) {
       &target, 0, host_.features());
 }
 
+bool LilvInstrument::RestorePreset(int n) {
+  char uri[96];
+  snprintf(uri, sizeof uri, "%s#preset-%02d", kPluginUri, n);
+  LilvNode* node = lilv_new_uri(host_.world(), uri);
+  lilv_world_load_resource(host_.world(), node);
+  LilvState* state = lilv_state_new_from_world(host_.world(), host_.map(), node);
+  lilv_node_free(node);
+  if (!state) return false;
+  Restore(state);
+  lilv_state_free(state);
+  return true;
+}
+
 bool LilvInstrument::SaveState(const std::string& folder, const std::string& file) {
   LilvState* state = lilv_state_new_from_instance(
       host_.plugin(), instance_, host_.map(), nullptr, nullptr, nullptr, folder.c_str(),

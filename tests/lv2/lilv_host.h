@@ -74,6 +74,8 @@ class LilvInstrument {
   float Control(const std::string& symbol) const;
   // Restores a preset or a saved state through lilv_state_restore: port values and properties.
   void Restore(const LilvState* state);
+  // Restores factory preset `n`, loaded as hosts load a preset; false when there is none.
+  bool RestorePreset(int n);
   // Saves the instance's state through lilv into `folder` as `file`; false on failure.
   bool SaveState(const std::string& folder, const std::string& file);
   // Renders `frames` frames in blocks, the events with their frames inside each block.

@@ -84,6 +84,15 @@ std::vector<TimedMidi> SongEvents() {
   return events;
 }
 
+// Hands `events` to the VST plug-in in one VstEvents list.
+void SendVst(Instance& vst, const std::vector<vst::VstEvent*>& events) {
+  std::vector<intptr_t> storage(4 + events.size());  // header and room for the list
+  auto* list = reinterpret_cast<vst::VstEvents*>(storage.data());
+  list->numEvents = static_cast<int32_t>(events.size());
+  std::copy(events.begin(), events.end(), list->events);
+  vst.Dispatch(vst::effProcessEvents, 0, 0, list);
+}
+
 // The VST side: an instance started as hosts start it, then `setup`, then the same blocks.
 using VstSetup = std::function<void(Instance&)>;
 using VstBeforeBlock = std::function<void(Instance&, int64_t)>;
@@ -127,13 +136,7 @@ StereoRender RenderVst(const std::vector<TimedMidi>& events, int64_t frames, con
         list.push_back(reinterpret_cast<vst::VstEvent*>(&midi.back()));
       }
     }
-    if (!list.empty()) {
-      std::vector<intptr_t> storage(4 + list.size());  // header and room for the list
-      auto* vst_events = reinterpret_cast<vst::VstEvents*>(storage.data());
-      vst_events->numEvents = static_cast<int32_t>(list.size());
-      std::copy(list.begin(), list.end(), vst_events->events);
-      vst.Dispatch(vst::effProcessEvents, 0, 0, vst_events);
-    }
+    if (!list.empty()) SendVst(vst, list);
     vst.effect->processReplacing(vst.effect, nullptr, outputs, n);
     out.left.insert(out.left.end(), left.begin(), left.begin() + n);
     out.right.insert(out.right.end(), right.begin(), right.begin() + n);
@@ -173,16 +176,6 @@ void SetVst(Instance& vst, int index, const char* text) {
   ASSERT_EQ(vst.Dispatch(vst::effString2Parameter, index, 0, buffer), 1) << text;
 }
 
-LilvState* PresetState(LilvHost& host, int n) {
-  char uri[96];
-  snprintf(uri, sizeof uri, "https://www.brenwick.example/lv2/vantor#preset-%02d", n);
-  LilvNode* node = lilv_new_uri(host.world(), uri);
-  lilv_world_load_resource(host.world(), node);  // as hosts load a preset before applying it
-  LilvState* state = lilv_state_new_from_world(host.world(), host.map(), node);
-  lilv_node_free(node);
-  return state;
-}
-
 class Lv2RenderTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -209,12 +202,9 @@ TEST_F(Lv2RenderTest, PresetsAreTheFactoryProgramsAndSoundAsInTheVstPlugin) {
   // numbers: port values alone (floats) could not carry them exactly, the preset's state does.
   for (int program : {0, 2, 16, 32, 49, 63}) {
     SCOPED_TRACE("program " + std::to_string(program));
-    LilvState* preset = PresetState(host_, program);
-    ASSERT_NE(preset, nullptr);
     LilvInstrument lv2(host_, kRate, kBlock);
     ASSERT_TRUE(lv2.ok());
-    lv2.Restore(preset);
-    lilv_state_free(preset);
+    ASSERT_TRUE(lv2.RestorePreset(program));
     const StereoRender from_lv2 = lv2.Render(events_, kFrames);
     const StereoRender from_vst = RenderVst(
         events_, kFrames, [&](Instance& vst) { vst.Dispatch(vst::effSetProgram, 0, program); });
@@ -267,10 +257,8 @@ TEST_F(Lv2RenderTest, SavedStateRestoresEveryProgramSlotAndTheCurrentProgram) {
   // library share.
   constexpr int kFirst = 7, kSecond = 20;
   for (int program : {kFirst, kSecond}) {
-    LilvState* preset = PresetState(host_, program);
     LilvInstrument probe(host_, kRate, kBlock);
-    probe.Restore(preset);
-    lilv_state_free(preset);
+    ASSERT_TRUE(probe.RestorePreset(program));
     ASSERT_EQ(probe.Control("noise_vcf"), 0.0f) << program;
     ASSERT_NE(probe.Control("lfo_waveform"), 3.0f) << program;
   }
@@ -279,9 +267,7 @@ TEST_F(Lv2RenderTest, SavedStateRestoresEveryProgramSlotAndTheCurrentProgram) {
     // Slot 0 becomes the first program by a preset; the volume port moves, then a MIDI program
     // change selects the second program (the port keeps its stale 0.9), whose cutoff is edited.
     LilvInstrument lv2(host_, kRate, kBlock);
-    LilvState* preset = PresetState(host_, kFirst);
-    lv2.Restore(preset);
-    lilv_state_free(preset);
+    ASSERT_TRUE(lv2.RestorePreset(kFirst));
     lv2.SetControl("main_volume", 0.9f);
     lv2.Render({}, kBlock);
     lv2.Render({{0, {0xC0, kSecond}}}, kBlock);
@@ -305,11 +291,7 @@ TEST_F(Lv2RenderTest, SavedStateRestoresEveryProgramSlotAndTheCurrentProgram) {
     ASSERT_EQ(vst.SetChunk(1, first), 1);
     SetVst(vst, 0, "0.9");
     vst::VstMidiEvent change = Midi(0, 0xC0, kSecond, 0);
-    std::vector<intptr_t> storage(4);
-    auto* list = reinterpret_cast<vst::VstEvents*>(storage.data());
-    list->numEvents = 1;
-    list->events[0] = reinterpret_cast<vst::VstEvent*>(&change);
-    vst.Dispatch(vst::effProcessEvents, 0, 0, list);
+    SendVst(vst, {reinterpret_cast<vst::VstEvent*>(&change)});
     SetVst(vst, 38, "0.25");
   };
   // The song on the current program with its edit, then, after a program change to slot 0,

@@ -32,8 +32,7 @@ check "the X11 UI" grep -q 'ui#X11UI' <<<"$info"
 check "state" grep -q 'state#interface' <<<"$info"
 presets=$(awk '/^\tPresets:/ {on = 1} on && /^\t +[^ ]/' <<<"$info" | sed 's/^[[:space:]]*//; s/^Presets: *//')
 check "64 presets" test "$(grep -c . <<<"$presets")" -eq 64
-check "the first and last preset" grep -qx 'Pad: Fat Strings' <<<"$presets"
-check "the Init preset" grep -qx 'Init' <<<"$presets"
+check "the first and last preset" has "$presets" '^Pad: Fat Strings$' '^Init$'
 # Parameters as the table declares them: a continuous one, a bipolar one, an enumerated one
 # with its texts, the key split's 60 note names, the MIDI input and the outputs.
 check "port 0 Main Volume 0..1, default 0.25" has "$(port 0)" "Symbol: *main_volume$" \

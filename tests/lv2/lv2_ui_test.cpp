@@ -143,13 +143,7 @@ TEST_F(Lv2UiTest, TheInstancesEditorWritesItsChangesAndAProgramChangeWritesEvery
   writes_.values.clear();
   ASSERT_TRUE(ClickAndIdle(144, 430, [&] { return writes_.values.size() >= 110; }));
   LilvInstrument probe(host_, 48000.0, 256);
-  LilvNode* preset =
-      lilv_new_uri(host_.world(), "https://www.brenwick.example/lv2/vantor#preset-01");
-  lilv_world_load_resource(host_.world(), preset);
-  LilvState* state = lilv_state_new_from_world(host_.world(), host_.map(), preset);
-  lilv_node_free(preset);
-  probe.Restore(state);
-  lilv_state_free(state);
+  ASSERT_TRUE(probe.RestorePreset(1));
   EXPECT_EQ(writes_.values.size(), 110u);
   EXPECT_EQ(WrittenTo(0), std::vector<float>{probe.Control("main_volume")});
   EXPECT_EQ(WrittenTo(38), std::vector<float>{probe.Control("filter_cutoff")});
