@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -250,6 +251,11 @@ TEST_F(ProbeTest, ProgramAndBankFilesOfEveryKindReachTheSound) {
   // Chunk program, as saved by vsthost.
   ASSERT_EQ(Vsthost({"save", PROBE_PLUGIN, "--set", "Gain=0.75", "-o", Path("c.fxp")}).status, 0);
   EXPECT_FLOAT_EQ(first_impulse({"--preset", Path("c.fxp")}), 0.75f);
+  // A chunk program's parameter count says nothing about the chunk; other writers leave it zero.
+  std::vector<uint8_t> zero_count = ReadBytes(Path("c.fxp"));
+  std::fill_n(zero_count.begin() + 24, 4, uint8_t{0});
+  WriteBytes(Path("z.fxp"), zero_count);
+  EXPECT_FLOAT_EQ(first_impulse({"--preset", Path("z.fxp")}), 0.75f);
 
   // Parameter-list program and bank, as other hosts write them.
   FxProgram list;
