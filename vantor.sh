@@ -10,8 +10,9 @@ JOBS=${JOBS:-$(nproc)}
 BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config ccache libsndfile1-dev libpng-dev zlib1g-dev
   libfreetype-dev fonts-dejavu-core libfftw3-dev libcurl4-openssl-dev
   libx11-dev)
+# locales: the definitions from which tests generate the locales they run the plug-in under.
 TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev dpf-plugins-vst fonts-dejavu-extra
-  xvfb xdotool)
+  xvfb xdotool locales)
 # The Windows plug-ins: cross compilers, zlib for them, Wine to run them (Xvfb for their
 # windows), dpkg-dev to unpack libpng's Debian source package.
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix libz-mingw-w64-dev wine64

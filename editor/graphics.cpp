@@ -9,6 +9,7 @@
 #include <mutex>
 #include <utility>
 
+#include "core/number_text.h"
 #include "core/plugin_base.h"
 #include "editor/editor_caches.h"
 #include "editor/raster/raster_blit.h"
@@ -504,7 +505,7 @@ void Graphics::CommitTextEntry(Control* control, PluginParam* param, const std::
       }
     }
   } else {
-    v = strtod(text.c_str(), nullptr);  // 0 when there is no number
+    v = LeadingNumber(text.c_str());  // 0 when there is no number
     if (!std::isfinite(v)) v = 0.0;
     if (param->negate_display()) v = -v;
   }

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/number_text.h"
 #include "core/plugin_editor.h"
 #include "host/host_id.h"
 
@@ -364,7 +365,7 @@ intptr_t PluginVst::StringToParameter(int32_t index, const char* text) {
   if (!text) return 1;
   double value;
   if (param->display_texts().empty()) {
-    value = atof(text);
+    value = LeadingNumber(text);
     if (param->negate_display()) value = -value;
     if (std::isnan(value)) return 0;
   } else {

@@ -15,8 +15,11 @@
 #include <iterator>
 
 #include "host/vst24.h"
+#include "support/test_locale.h"
 #include "tools/smf_builder.h"
+#include "tools/vsthost/arguments.h"
 #include "tools/vsthost/fx_file.h"
+#include "tools/vsthost/setup.h"
 
 namespace vsthost {
 namespace {
@@ -218,6 +221,26 @@ TEST_F(ProbeTest, SetFindsValuesByTextEntryDisplayTextsAndNumbers) {
   EXPECT_EQ(bad_name.status, 1);
   EXPECT_TRUE(Contains(bad_name.output, "no parameter is named \"Cutoff\"")) << bad_name.output;
   EXPECT_FALSE(fs::exists(Path("x.fxp")));
+}
+
+// A loaded plug-in may switch the process to a locale that writes decimal commas; vsthost still
+// reads its command line and the plug-in's display texts with a point.
+TEST(VsthostLocaleTest, NumbersAreReadWithAPointUnderADecimalCommaLocale) {
+  ASSERT_EQ(vantor::testing::UseDecimalCommaLocale(), "");
+  Options options;
+  std::string error;
+  EXPECT_TRUE(ParseArguments({"render", "x.so", "-o", "o.wav", "--tail", "1.5", "-r", "44100.0"},
+                             options, error))
+      << error;
+  EXPECT_EQ(options.tail_seconds, 1.5);
+  double value = 0.0;
+  int decimals = -1;
+  EXPECT_TRUE(LeadingNumber("1.25 kHz", value, decimals));
+  EXPECT_EQ(value, 1250.0);
+  EXPECT_EQ(decimals, 0);
+  EXPECT_TRUE(DisplayMatches("0.50", "0.5"));
+  EXPECT_FALSE(DisplayMatches("0.50", "0.6"));
+  vantor::testing::UseCLocale();
 }
 
 TEST_F(ProbeTest, ProgramsAreFoundByNumberNameOrAUniquePart) {
