@@ -1,6 +1,8 @@
 // PluginParam: declaration, normalised mapping and display texts.
 #include "core/plugin_param.h"
 
+#include "core/number_text.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -90,14 +92,14 @@ void PluginParam::GetDisplayText(double v, bool is_normalised, char* out, int ou
   }
   if (negate_display_) v = -v;
   if (display_precision_ > 0) {
-    snprintf(out, static_cast<size_t>(out_size), "%.*f", display_precision_, v);
+    FormatFixed(v, display_precision_, out, static_cast<size_t>(out_size));
   } else {
     // Truncation toward zero; values beyond int range are shown rather than overflowed.
     double t = std::trunc(v);
     if (std::fabs(t) < 2e9) {
       snprintf(out, static_cast<size_t>(out_size), "%d", static_cast<int>(t));
     } else {
-      snprintf(out, static_cast<size_t>(out_size), "%.0f", t);
+      FormatFixed(t, 0, out, static_cast<size_t>(out_size));
     }
   }
 }

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <utility>
 
+#include "core/number_text.h"
 #include "core/plugin_base.h"
 #include "editor/editor_caches.h"
 #include "editor/raster/raster_blit.h"
@@ -88,8 +89,24 @@ int Graphics::AddControl(std::unique_ptr<Control> control) {
   // The parameter path walks the list under the plug-in object's lock.
   std::unique_lock<std::recursive_mutex> lock;
   if (plugin_) lock = std::unique_lock(plugin_->mutex());
+  Bind(control.get(), control->param_index(), -1);
+  for (int aux = 0; aux < control->NumAuxParams(); ++aux) {
+    // A parameter bound twice among the aux slots reaches only the first.
+    const int32_t index = control->AuxParamIndex(aux);
+    bool earlier = false;
+    for (int before = 0; before < aux; ++before)
+      earlier = earlier || control->AuxParamIndex(before) == index;
+    if (!earlier) Bind(control.get(), index, aux);
+  }
   controls_.push_back(std::move(control));
   return NumControls() - 1;
+}
+
+void Graphics::Bind(Control* control, int32_t index, int aux) {
+  if (index < 0) return;
+  if (bindings_.size() <= static_cast<size_t>(index))
+    bindings_.resize(static_cast<size_t>(index) + 1);
+  bindings_[static_cast<size_t>(index)].push_back({control, aux});
 }
 
 void Graphics::RemoveAllControls() {
@@ -101,6 +118,7 @@ void Graphics::RemoveAllControls() {
   std::unique_lock<std::recursive_mutex> lock;
   if (plugin_) lock = std::unique_lock(plugin_->mutex());
   old.swap(controls_);
+  bindings_.clear();
 }
 
 Control* Graphics::GetControl(int index) const {
@@ -124,13 +142,12 @@ void Graphics::SetControlsFromParameter(int index, double value, bool normalised
     if (!param) return;
     value = param->ToNormalized(value);
   }
-  for (auto& control : controls_) {
-    if (control->param_index() == index) control->SetValueFromPlugin(value);
-    for (int aux = 0; aux < control->NumAuxParams(); ++aux) {
-      if (control->AuxParamIndex(aux) == index) {
-        control->SetAuxValueFromPlugin(aux, value);
-        break;
-      }
+  if (static_cast<size_t>(index) >= bindings_.size()) return;
+  for (const Binding& binding : bindings_[static_cast<size_t>(index)]) {
+    if (binding.aux < 0) {
+      binding.control->SetValueFromPlugin(value);
+    } else {
+      binding.control->SetAuxValueFromPlugin(binding.aux, value);
     }
   }
 }
@@ -504,7 +521,7 @@ void Graphics::CommitTextEntry(Control* control, PluginParam* param, const std::
       }
     }
   } else {
-    v = strtod(text.c_str(), nullptr);  // 0 when there is no number
+    v = LeadingNumber(text.c_str());  // 0 when there is no number
     if (!std::isfinite(v)) v = 0.0;
     if (param->negate_display()) v = -v;
   }

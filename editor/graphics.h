@@ -198,6 +198,17 @@ class Graphics : public PluginEditor {
   void BeginGesture(Control* control);
   void EndGesture();
   void RunDeferred();
+  // Adds `control` to the controls reached by parameter `index` (nothing for -1); `aux` is its
+  // aux slot for that parameter, -1 for its own value.
+  void Bind(Control* control, int32_t index, int aux);
+
+  // Per parameter index, the controls bound to it in the order they were added, so that the
+  // parameter path (any thread, under the plug-in's lock) touches only those.
+  struct Binding {
+    Control* control;
+    int aux;
+  };
+  std::vector<std::vector<Binding>> bindings_;
 
   std::vector<std::function<void()>> deferred_;
   int idle_count_ = 0;

@@ -1,6 +1,7 @@
 // The plug-in's entry points: one instrument object per call, created one at a time.
 #include <mutex>
 #include <new>
+#include <type_traits>
 
 #include "host/vst24.h"
 #include "instrument/vantor.h"
@@ -21,7 +22,7 @@ std::mutex& CreationMutex() {
 
 }  // namespace
 
-VANTOR_EXPORT vst::AEffect* VSTPluginMain(vst::AudioMasterCallback host) {
+VANTOR_EXPORT vst::AEffect* VST_CALL VSTPluginMain(vst::AudioMasterCallback host) {
   std::lock_guard lock(CreationMutex());
   vantor::Vantor* plugin = nullptr;
   try {
@@ -39,10 +40,15 @@ VANTOR_EXPORT vst::AEffect* VSTPluginMain(vst::AudioMasterCallback host) {
 // The older entry point; "main" cannot be declared as a C++ function of this type, so the
 // symbol gets its name from the assembler, or on Windows from the export table.
 #ifdef _WIN32
-VANTOR_EXPORT vst::AEffect* VantorLegacyMain(vst::AudioMasterCallback host);
+VANTOR_EXPORT vst::AEffect* VST_CALL VantorLegacyMain(vst::AudioMasterCallback host);
 #else
-VANTOR_EXPORT vst::AEffect* VantorLegacyMain(vst::AudioMasterCallback host) __asm__("main");
+VANTOR_EXPORT vst::AEffect* VST_CALL
+VantorLegacyMain(vst::AudioMasterCallback host) __asm__("main");
 #endif
-vst::AEffect* VantorLegacyMain(vst::AudioMasterCallback host) {
+vst::AEffect* VST_CALL VantorLegacyMain(vst::AudioMasterCallback host) {
   return VSTPluginMain(host);
 }
+
+// Hosts call both through this type; a calling convention of their own would not convert.
+static_assert(std::is_same_v<decltype(&VSTPluginMain), vst::PluginEntryProc>);
+static_assert(std::is_same_v<decltype(&VantorLegacyMain), vst::PluginEntryProc>);

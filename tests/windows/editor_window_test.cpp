@@ -239,20 +239,21 @@ TEST_F(EditorWindowTest, ClipboardTextArrivesAsUtf8) {
   EXPECT_EQ(out, "Pad: Fat Strings \xC3\xA4\xE2\x82\xAC");
 }
 
+// Window enumeration calls back with the system's calling convention (stdcall on x86), which a
+// lambda does not have.
+BOOL CALLBACK TakeEditorChild(HWND child, LPARAM data) {
+  wchar_t name[64];
+  if (GetClassNameW(child, name, 64) && std::wstring(name) == L"VantorWndClass") {
+    *reinterpret_cast<HWND*>(data) = child;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 // The child window of the editor's class, found by name as a host's tools would.
 HWND EditorChild(HWND parent) {
   HWND found = nullptr;
-  EnumChildWindows(
-      parent,
-      [](HWND child, LPARAM data) -> BOOL {
-        wchar_t name[64];
-        if (GetClassNameW(child, name, 64) && std::wstring(name) == L"VantorWndClass") {
-          *reinterpret_cast<HWND*>(data) = child;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  EnumChildWindows(parent, TakeEditorChild, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 

@@ -15,7 +15,7 @@ namespace vsthost {
 // The opened shared library and its entry point; instances keep it alive.
 class PluginLibrary {
  public:
-  using Entry = vst::AEffect* (*)(vst::AudioMasterCallback);
+  using Entry = vst::PluginEntryProc;
 
   static std::shared_ptr<PluginLibrary> Open(const std::string& path, std::string& error);
   ~PluginLibrary();
