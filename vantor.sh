@@ -6,12 +6,13 @@ cd "$(dirname "$0")"
 ROOT=$(pwd)
 JOBS=${JOBS:-$(nproc)}
 
-# Debian packages each command needs; installed when missing.
+# Debian packages each command needs; installed when missing (libjack and libasound build the
+# standalone program, whose tests start a private jackd).
 BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config ccache libsndfile1-dev libpng-dev zlib1g-dev
   libfreetype-dev fonts-dejavu-core libfftw3-dev libcurl4-openssl-dev
-  libx11-dev)
+  libx11-dev libjack-jackd2-dev libasound2-dev)
 TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev dpf-plugins-vst fonts-dejavu-extra
-  xvfb xdotool)
+  xvfb xdotool jackd2)
 # The Windows plug-ins: cross compilers, zlib for them, Wine to run them (Xvfb for their
 # windows), dpkg-dev to unpack libpng's Debian source package.
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix libz-mingw-w64-dev wine64

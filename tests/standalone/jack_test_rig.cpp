@@ -123,12 +123,19 @@ bool Child::WaitForOutput(const std::string& text, double seconds) {
 
 bool JackServer::Start(const std::filesystem::path& folder, std::string& error) {
   name_ = "vantor-test-" + std::to_string(getpid());
-  // -r: no real-time scheduling, which test machines seldom allow.
-  const std::vector<std::string> argv = {JACKD_BINARY, "-n",
-                                         name_,        "-r",
-                                         "-d",         "dummy",
-                                         "-r",         std::to_string(kSampleRate),
-                                         "-p",         std::to_string(kBlockSize)};
+  // -r: no real-time scheduling, which test machines seldom allow; -S: each block waits for
+  // every client, so a busy machine delays the clock instead of dropping blocks.
+  const std::vector<std::string> argv = {JACKD_BINARY,
+                                         "-n",
+                                         name_,
+                                         "-r",
+                                         "-S",
+                                         "-d",
+                                         "dummy",
+                                         "-r",
+                                         std::to_string(kSampleRate),
+                                         "-p",
+                                         std::to_string(kBlockSize)};
   if (!jackd_.Start(argv, {{"JACK_NO_AUDIO_RESERVATION", "1"}}, folder / "jackd.log")) {
     error = "jackd did not start";
     return false;
@@ -245,6 +252,12 @@ int JackRig::OnRecord(uint32_t frames, void* arg) {
   auto* rig = static_cast<JackRig*>(arg);
   const auto* left = static_cast<const float*>(jack_port_get_buffer(rig->in_left_, frames));
   const uint32_t start = jack_last_frame_time(rig->recorder_);
+  // Blocks the server skipped (an xrun) leave silence, never older sound from the ring.
+  const uint32_t end = rig->recorded_end_.load(std::memory_order_relaxed);
+  if (rig->recording_ && static_cast<int32_t>(start - end) > 0) {
+    for (uint32_t f = end, n = 0; f != start && n < kHistory; ++f, ++n)
+      rig->left_[f % kHistory] = 0.0f;
+  }
   for (uint32_t i = 0; i < frames; ++i)
     rig->left_[(start + i) % kHistory] = left[i];
   rig->recorded_end_.store(start + frames, std::memory_order_release);
