@@ -121,8 +121,9 @@ bool Child::WaitForOutput(const std::string& text, double seconds) {
 
 // ---- JackServer
 
-bool JackServer::Start(const std::filesystem::path& folder, std::string& error) {
-  name_ = "vantor-test-" + std::to_string(getpid());
+bool JackServer::Start(const std::filesystem::path& folder, std::string& error,
+                       const std::string& suffix) {
+  name_ = "vantor-test-" + std::to_string(getpid()) + suffix;
   // -r: no real-time scheduling, which test machines seldom allow; -S: each block waits for
   // every client, so a busy machine delays the clock instead of dropping blocks.
   const std::vector<std::string> argv = {JACKD_BINARY,
@@ -136,26 +137,18 @@ bool JackServer::Start(const std::filesystem::path& folder, std::string& error) 
                                          std::to_string(kSampleRate),
                                          "-p",
                                          std::to_string(kBlockSize)};
-  if (!jackd_.Start(argv, {{"JACK_NO_AUDIO_RESERVATION", "1"}}, folder / "jackd.log")) {
+  if (!jackd_.Start(argv, {{"JACK_NO_AUDIO_RESERVATION", "1"}},
+                    folder / ("jackd" + suffix + ".log"))) {
     error = "jackd did not start";
     return false;
   }
-  jack_set_error_function(Quiet);
-  jack_set_info_function(Quiet);
-  // Ready when a client can join.
-  const bool ready = WaitUntil(
-      [&] {
-        if (!jackd_.Running()) return true;
-        jack_status_t status{};
-        jack_client_t* probe = jack_client_open(
-            "probe", static_cast<jack_options_t>(JackNoStartServer | JackServerName), &status,
-            name_.c_str());
-        if (!probe) return false;
-        jack_client_close(probe);
-        return true;
-      },
-      60);
-  if (!ready || !jackd_.Running()) {
+  // Ready when a client can join; asked by jack_wait, as one process of ours must never be the
+  // client of two servers (libjack keeps one server's state per process).
+  Child wait;
+  const std::string jack_wait = (std::filesystem::path(JACKD_BINARY).parent_path() / "jack_wait");
+  if (!wait.Start({jack_wait, "-s", name_, "-w", "-t", "60"}, {},
+                  folder / ("jack_wait" + suffix + ".log")) ||
+      wait.Wait(90) != 0 || !jackd_.Running()) {
     error = "jackd did not come up: " + jackd_.Output();
     return false;
   }
@@ -171,6 +164,8 @@ void JackServer::Stop() {
 // ---- JackRig
 
 bool JackRig::Open(const std::string& server, std::string& error) {
+  jack_set_error_function(Quiet);
+  jack_set_info_function(Quiet);
   const auto options = static_cast<jack_options_t>(JackNoStartServer | JackServerName);
   jack_status_t status{};
   player_ = jack_client_open("test-player", options, &status, server.c_str());

@@ -45,7 +45,9 @@ class JackServer {
  public:
   static constexpr int kSampleRate = 48000;
   static constexpr int kBlockSize = 256;
-  bool Start(const std::filesystem::path& folder, std::string& error);
+  // `suffix` tells apart several servers of one test process.
+  bool Start(const std::filesystem::path& folder, std::string& error,
+             const std::string& suffix = "");
   void Stop();
   ~JackServer() { Stop(); }
   const std::string& name() const { return name_; }

@@ -266,6 +266,19 @@ TEST_F(StandaloneTest, DamagedStateIsSetAsideAndTheFactoryBankPlays) {
   EXPECT_EQ(third->Wait(60), 0);
 }
 
+TEST_F(StandaloneTest, AServerThatStopsEndsThePlayingWithTheStateSaved) {
+  JackServer own;  // stopped under the program's feet; the test's own clients stay off it
+  std::string error;
+  ASSERT_TRUE(own.Start(folder_, error, "-own")) << error;
+  std::unique_ptr<Child> vantor = Start({"--server", own.name(), "--program", "5"}, false, false);
+  ASSERT_TRUE(vantor->WaitForOutput("playing program 5", 60)) << vantor->Output();
+  own.Stop();
+  EXPECT_EQ(vantor->Wait(60), 6) << vantor->Output();
+  EXPECT_NE(vantor->Output().find("the JACK server stopped"), std::string::npos);
+  EXPECT_NE(vantor->Output().find("saved the bank and program 5"), std::string::npos)
+      << vantor->Output();
+}
+
 TEST_F(StandaloneTest, FailuresAreToldWithTheirExitStatus) {
   struct Case {
     std::vector<std::string> args;
