@@ -204,6 +204,7 @@ int JackAudio::OnXrun(void* self) {
 }
 
 void JackAudio::OnShutdown(void* self) {
+  g_quiet_jack = true;  // what libjack says of the lost connection from now on adds nothing
   static_cast<JackAudio*>(self)->server_stopped_ = true;
 }
 

@@ -106,6 +106,10 @@ std::unique_ptr<EditorWindow> OpenEditorWindow(vsthost::Plugin& plugin, int& sta
 }
 
 int Run(const Options& options) {
+#ifdef SIGPIPE
+  // A server that went away gives errors on its socket, and the state is still saved.
+  std::signal(SIGPIPE, SIG_IGN);
+#endif
   std::shared_ptr<vsthost::PluginLibrary> library =
       vsthost::PluginLibrary::Linked(&CreatePluginInstance, "vantor", platform::ModuleFolder());
   std::string error;

@@ -5,6 +5,7 @@
 #include <jack/jack.h>
 #include <jack/midiport.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -63,6 +64,11 @@ bool Child::Start(const std::vector<std::string>& argv,
   fflush(stderr);
   pid_ = fork();
   if (pid_ == 0) {
+    // A test that crashes takes its servers and programs with it. A server writing to a client
+    // that has gone gets an error, not SIGPIPE, which would end it before it unregisters (JACK
+    // keeps a few server slots per machine, and a killed server's slot stays taken).
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    signal(SIGPIPE, SIG_IGN);
     FILE* out = fopen(log.c_str(), "w");
     if (out) {
       dup2(fileno(out), 1);
@@ -147,8 +153,13 @@ bool JackServer::Start(const std::filesystem::path& folder, std::string& error,
   Child wait;
   const std::string jack_wait = (std::filesystem::path(JACKD_BINARY).parent_path() / "jack_wait");
   if (!wait.Start({jack_wait, "-s", name_, "-w", "-t", "60"}, {},
-                  folder / ("jack_wait" + suffix + ".log")) ||
-      wait.Wait(90) != 0 || !jackd_.Running()) {
+                  folder / ("jack_wait" + suffix + ".log"))) {
+    error = "jack_wait did not start";
+    return false;
+  }
+  // jackd ends at once when it cannot start (the name taken, no server slot left).
+  WaitUntil([&] { return !wait.Running() || !jackd_.Running(); }, 90);
+  if (wait.Wait(0) != 0 || !jackd_.Running()) {
     error = "jackd did not come up: " + jackd_.Output();
     return false;
   }
@@ -179,6 +190,13 @@ bool JackRig::Open(const std::string& server, std::string& error) {
   in_right_ = jack_port_register(recorder_, "in_R", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
   jack_set_process_callback(player_, OnPlay, this);
   jack_set_process_callback(recorder_, OnRecord, this);
+  jack_set_xrun_callback(
+      player_,
+      [](void* arg) {
+        static_cast<JackRig*>(arg)->xruns_.fetch_add(1);
+        return 0;
+      },
+      this);
   if (!midi_out_ || !in_left_ || !in_right_ || jack_activate(player_) != 0 ||
       jack_activate(recorder_) != 0) {
     error = "the test's JACK clients could not start";
@@ -265,8 +283,8 @@ bool JackRig::WaitForFrame(uint32_t frame, double seconds) {
                    seconds);
 }
 
-std::vector<float> JackRig::Left(uint32_t from, int count) const {
-  std::vector<float> out(static_cast<size_t>(count), 0.0f);
+std::vector<double> JackRig::Left(uint32_t from, int count) const {
+  std::vector<double> out(static_cast<size_t>(count), 0.0);
   const uint32_t end = recorded_end_.load(std::memory_order_acquire);
   for (int i = 0; i < count; ++i) {
     const uint32_t frame = from + static_cast<uint32_t>(i);
@@ -278,57 +296,20 @@ std::vector<float> JackRig::Left(uint32_t from, int count) const {
 
 // ---- measurements
 
-int FirstAbove(const std::vector<float>& samples, float threshold, int from) {
+int FirstAbove(const std::vector<double>& samples, double threshold, int from) {
   for (size_t i = static_cast<size_t>(std::max(from, 0)); i < samples.size(); ++i) {
     if (std::fabs(samples[i]) > threshold) return static_cast<int>(i);
   }
   return -1;
 }
 
-float Peak(const std::vector<float>& samples, int from, int count) {
+double Peak(const std::vector<double>& samples, int from, int count) {
   const size_t end =
       count < 0 ? samples.size() : std::min(samples.size(), static_cast<size_t>(from + count));
-  float peak = 0.0f;
+  double peak = 0.0;
   for (size_t i = static_cast<size_t>(from); i < end; ++i)
     peak = std::max(peak, std::fabs(samples[i]));
   return peak;
-}
-
-double Pitch(const std::vector<float>& samples, double sample_rate, double low_hz, double high_hz) {
-  const int min_lag = static_cast<int>(sample_rate / high_hz);
-  const int max_lag = static_cast<int>(sample_rate / low_hz) + 1;
-  const int n = static_cast<int>(samples.size()) - max_lag - 1;
-  if (n <= 0) return 0.0;
-  double mean = 0.0;
-  for (float s : samples)
-    mean += s;
-  mean /= static_cast<double>(samples.size());
-  std::vector<double> r(static_cast<size_t>(max_lag + 2), 0.0);
-  double energy = 0.0;
-  for (int i = 0; i < n; ++i)
-    energy += (samples[i] - mean) * (samples[i] - mean);
-  if (energy <= 0.0) return 0.0;
-  double best = 0.0;
-  for (int lag = min_lag - 1; lag <= max_lag + 1; ++lag) {
-    double sum = 0.0;
-    for (int i = 0; i < n; ++i)
-      sum += (samples[i] - mean) * (samples[i + lag] - mean);
-    r[static_cast<size_t>(lag)] = sum / energy;
-    if (lag >= min_lag && lag <= max_lag) best = std::max(best, sum / energy);
-  }
-  if (best < 0.5) return 0.0;
-  for (int lag = min_lag; lag <= max_lag; ++lag) {
-    const double a = r[lag - 1], b = r[lag], c = r[lag + 1];
-    if (b >= 0.8 * best && b >= a && b >= c) {
-      const double shift = (a - c) / (2.0 * (a - 2.0 * b + c));
-      return sample_rate / (lag + (std::isfinite(shift) ? shift : 0.0));
-    }
-  }
-  return 0.0;
-}
-
-double NoteFrequency(double key) {
-  return 440.0 * std::pow(2.0, (key - 69.0) / 12.0);
 }
 
 }  // namespace vantor::testing

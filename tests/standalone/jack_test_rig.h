@@ -72,6 +72,8 @@ class JackRig {
   uint32_t Now() const;
   int BlockSize() const;
   bool SetBlockSize(int frames);
+  // Deadlines the server reported missed so far.
+  uint64_t Xruns() const { return xruns_.load(); }
 
   // Sends a channel message at the absolute frame `frame` (events must come in time order).
   void Send(uint32_t frame, uint8_t status, uint8_t data1, uint8_t data2);
@@ -81,7 +83,7 @@ class JackRig {
   bool WaitForFrame(uint32_t frame, double seconds);
   // Samples [from, from + count) of the left channel by absolute frame; zeros for frames not
   // (or no longer) recorded.
-  std::vector<float> Left(uint32_t from, int count) const;
+  std::vector<double> Left(uint32_t from, int count) const;
 
  private:
   static int OnPlay(uint32_t frames, void* self);
@@ -98,17 +100,11 @@ class JackRig {
   std::vector<float> left_ = std::vector<float>(kHistory);
   std::atomic<uint32_t> recorded_end_{0};
   std::atomic<bool> recording_{false};
+  std::atomic<uint64_t> xruns_{0};
 };
 
-// Measurements of what a listener hears.
 // The first frame from `from` on where |x| exceeds `threshold`; -1 when none.
-int FirstAbove(const std::vector<float>& samples, float threshold, int from = 0);
-float Peak(const std::vector<float>& samples, int from = 0, int count = -1);
-// The fundamental frequency of a steady stretch: the shortest lag whose autocorrelation comes
-// near the best (a chorus lets a longer lag win by a little), refined between samples; 0 when
-// nothing is periodic.
-double Pitch(const std::vector<float>& samples, double sample_rate, double low_hz = 30.0,
-             double high_hz = 2000.0);
-double NoteFrequency(double key);
+int FirstAbove(const std::vector<double>& samples, double threshold, int from = 0);
+double Peak(const std::vector<double>& samples, int from = 0, int count = -1);
 
 }  // namespace vantor::testing

@@ -20,33 +20,35 @@
 #include "core/vantor_params.h"
 #include "standalone/jack_test_rig.h"
 #include "support/test_home.h"
+#include "tools/audition/descriptors.h"
+#include "tools/audition/phrases.h"
 #include "tools/vsthost/fx_file.h"
 
 namespace vantor::testing {
 namespace {
 
 namespace fs = std::filesystem;
+using audition::NoteFrequency;
+using audition::Pitch;
 
 constexpr double kRate = JackServer::kSampleRate;
 // Factory programs the tests play: a mono pulse with an instant attack and no ensemble, and a
 // mono sine.
 constexpr int kPulseProgram = 3;
-constexpr const char* kPulseName = "Mono: Sequencer Pulse";
 constexpr int kSineProgram = 16;
-constexpr const char* kSineName = "Mono: Sine Solo";
 constexpr uint8_t kTransposeController = 21;  // assigned to "VCO Transpose" in the tests' ini
 
-// The engine starts a note at the control tick nearest its time (about a millisecond apart), so
-// up to half a tick early.
-constexpr int kEarliest = 32;
+// The engine starts a note at a control tick near its time (ticks are a millisecond apart, and a
+// block that is no whole number of ticks ends in a short one), so up to a tick early.
+constexpr int kEarliest = 48;
 
 // What one note sounded like: its onset in frames after the note's own frame, its pitch and
 // its level, and the loudest sample in the block before it (but for the last kEarliest frames).
 struct Heard {
   int onset = -1;
   double pitch = 0.0;
-  float peak = 0.0f;
-  float before = 0.0f;
+  double peak = 0.0;
+  double before = 0.0;
 };
 
 class StandaloneTest : public ::testing::Test {
@@ -127,7 +129,18 @@ class StandaloneTest : public ::testing::Test {
   }
 
   // Plays `key` for `seconds` at a frame 37 frames into a block's worth of lead, then listens.
+  // A note during which the server missed a deadline (an xrun, which a busy machine causes) is
+  // played again: the rig's clock cannot be trusted around one.
   Heard PlayNote(int key, double seconds = 0.4) {
+    Heard heard;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      const uint64_t xruns = rig_->Xruns();
+      heard = PlayNoteOnce(key, seconds);
+      if (rig_->Xruns() == xruns) break;
+    }
+    return heard;
+  }
+  Heard PlayNoteOnce(int key, double seconds) {
     const int block = rig_->BlockSize();
     const uint32_t at = rig_->Now() + static_cast<uint32_t>(0.1 * kRate) + 37;
     const auto length = static_cast<uint32_t>(seconds * kRate);
@@ -136,14 +149,14 @@ class StandaloneTest : public ::testing::Test {
     Heard heard;
     // Afterwards the release dies away, so that the next note starts from silence.
     if (!rig_->WaitForFrame(at + length + static_cast<uint32_t>(0.6 * kRate), 60)) return heard;
-    const std::vector<float> sound = rig_->Left(at - block, block + static_cast<int>(length));
+    const std::vector<double> sound = rig_->Left(at - block, block + static_cast<int>(length));
     heard.before = Peak(sound, 0, block - kEarliest);
     heard.peak = Peak(sound, block);
-    const int first = FirstAbove(sound, 0.02f * heard.peak);
+    const int first = FirstAbove(sound, 0.02 * heard.peak);
     heard.onset = first < 0 ? -block : first - block;
     const int steady = block + static_cast<int>(0.15 * kRate);
     heard.pitch =
-        Pitch(std::vector<float>(sound.begin() + steady, sound.begin() + steady + 6000), kRate);
+        Pitch(std::vector<double>(sound.begin() + steady, sound.begin() + steady + 6000), kRate);
     return heard;
   }
 
@@ -162,55 +175,41 @@ JackRig* StandaloneTest::rig_ = nullptr;
 std::string StandaloneTest::setup_error_;
 int StandaloneTest::started_ = 0;
 
-// Pitches of the two programs for a key, with their oscillators' octave and the transposition.
-double PulseFrequency(int key) {
-  return NoteFrequency(key);
-}
-double SineFrequency(int key) {
-  return NoteFrequency(key);
-}
-
 void ExpectOnTime(const Heard& heard, int block, const char* what) {
-  EXPECT_LT(heard.before, 1e-4f) << what << ": sound before the note";
-  EXPECT_GT(heard.peak, 0.01f) << what;
+  EXPECT_LT(heard.before, 1e-4) << what << ": sound before the note";
+  EXPECT_GT(heard.peak, 0.01) << what;
   EXPECT_GE(heard.onset, -kEarliest) << what;
   EXPECT_LT(heard.onset, block) << what << ": the note started late";
 }
 
 TEST_F(StandaloneTest, NotesPlayOnTimeAtPitchThroughProgramAndBlockChangesAndARestart) {
-  std::unique_ptr<Child> vantor = Start({"--program", std::to_string(kPulseProgram)});
-  ASSERT_TRUE(
-      vantor->WaitForOutput("playing program 3 \"Mono: Sequencer Pulse\" at 48000 Hz, "
-                            "256 frames a block",
-                            60))
+  std::unique_ptr<Child> vantor = Start({"--program", std::to_string(kSineProgram)});
+  ASSERT_TRUE(vantor->WaitForOutput(
+      "playing program 16 \"Mono: Sine Solo\" at 48000 Hz, 256 frames a block", 60))
       << vantor->Output();
   ASSERT_TRUE(Wire()) << vantor->Output();
   EXPECT_TRUE(rig_->Connected(client_ + ":out_L", "system:playback_1"));
   EXPECT_TRUE(rig_->Connected(client_ + ":out_R", "system:playback_2"));
 
+  // A program change by MIDI to the pulse, which starts at once and holds its pitch exactly.
+  SendSoon(0xC0, kPulseProgram);
+  ASSERT_TRUE(vantor->WaitForOutput("program 3 \"Mono: Sequencer Pulse\"", 30)) << vantor->Output();
   const Heard first = PlayNote(57);
   ExpectOnTime(first, 256, "A3 at 256 frames a block");
-  EXPECT_NEAR(first.pitch, PulseFrequency(57), PulseFrequency(57) * 0.01);
+  EXPECT_NEAR(first.pitch, NoteFrequency(57), NoteFrequency(57) * 0.01);
 
   // The server's block size changes: the program follows and keeps its timing.
   ASSERT_TRUE(rig_->SetBlockSize(512));
   ASSERT_TRUE(vantor->WaitForOutput("now at 48000 Hz, 512 frames a block", 30)) << vantor->Output();
-  const Heard larger = PlayNote(64);
-  ExpectOnTime(larger, 512, "E4 at 512 frames a block");
-  EXPECT_NEAR(larger.pitch, PulseFrequency(64), PulseFrequency(64) * 0.01);
-
-  // A program change by MIDI, then the assigned controller turned all the way up: +7 semitones.
-  SendSoon(0xC0, kSineProgram);
-  ASSERT_TRUE(vantor->WaitForOutput("program 16 \"Mono: Sine Solo\"", 30)) << vantor->Output();
-  const Heard sine = PlayNote(57);
-  EXPECT_NEAR(sine.pitch, SineFrequency(57), SineFrequency(57) * 0.02);
+  // The assigned controller turned all the way up: +7 semitones.
   SendSoon(0xB0, kTransposeController, 127);
   const Heard transposed = PlayNote(57);
-  EXPECT_NEAR(transposed.pitch, SineFrequency(57 + 7), SineFrequency(57 + 7) * 0.02);
+  ExpectOnTime(transposed, 512, "A3 at 512 frames a block");
+  EXPECT_NEAR(transposed.pitch, NoteFrequency(57 + 7), NoteFrequency(57 + 7) * 0.01);
 
   vantor->Signal(SIGTERM);
   EXPECT_EQ(vantor->Wait(60), 0) << vantor->Output();
-  EXPECT_NE(vantor->Output().find("saved the bank and program 16"), std::string::npos)
+  EXPECT_NE(vantor->Output().find("saved the bank and program 3"), std::string::npos)
       << vantor->Output();
   vsthost::FxFile saved;
   {
@@ -220,16 +219,18 @@ TEST_F(StandaloneTest, NotesPlayOnTimeAtPitchThroughProgramAndBlockChangesAndARe
     ASSERT_TRUE(vsthost::ParseFxFile(bytes, saved, error)) << error;
   }
   EXPECT_TRUE(saved.is_bank);
-  EXPECT_EQ(saved.bank.current_program, kSineProgram);
+  EXPECT_EQ(saved.bank.current_program, kPulseProgram);
   EXPECT_EQ(saved.bank.num_programs, 64);
 
   // The next start restores the program and the edited parameter.
   std::unique_ptr<Child> again = Start({});
-  ASSERT_TRUE(again->WaitForOutput("playing program 16 \"Mono: Sine Solo\"", 60))
+  ASSERT_TRUE(
+      again->WaitForOutput("playing program 3 \"Mono: Sequencer Pulse\" at 48000 Hz, 512", 60))
       << again->Output();
   ASSERT_TRUE(Wire()) << again->Output();
   const Heard restored = PlayNote(57);
-  EXPECT_NEAR(restored.pitch, SineFrequency(57 + 7), SineFrequency(57 + 7) * 0.02);
+  ExpectOnTime(restored, 512, "A3 after the restart");
+  EXPECT_NEAR(restored.pitch, NoteFrequency(57 + 7), NoteFrequency(57 + 7) * 0.01);
   again->Signal(SIGINT);
   EXPECT_EQ(again->Wait(60), 0) << again->Output();
 }
@@ -251,7 +252,7 @@ TEST_F(StandaloneTest, DamagedStateIsSetAsideAndTheFactoryBankPlays) {
 
   ASSERT_TRUE(Wire());
   const Heard pad = PlayNote(57, 0.5);
-  EXPECT_GT(pad.peak, 0.01f);
+  EXPECT_GT(pad.peak, 0.01);
   vantor->Signal(SIGTERM);
   EXPECT_EQ(vantor->Wait(60), 0) << vantor->Output();
   EXPECT_TRUE(fs::exists(StatePath()));  // a sound state replaces it
@@ -359,12 +360,12 @@ TEST_F(StandaloneTest, AlsaSequencerNotesArePlayedOneBlockAfterTheyArrive) {
   send(true);
   ASSERT_TRUE(rig_->WaitForFrame(sent + static_cast<uint32_t>(0.5 * kRate), 60));
   send(false);
-  const std::vector<float> sound = rig_->Left(sent, static_cast<int>(0.5 * kRate));
-  const int onset = FirstAbove(sound, 0.02f * Peak(sound));
+  const std::vector<double> sound = rig_->Left(sent, static_cast<int>(0.5 * kRate));
+  const int onset = FirstAbove(sound, 0.02 * Peak(sound));
   EXPECT_GE(onset, 0);
   EXPECT_LT(onset, 3 * JackServer::kBlockSize) << "one block of queueing, and the send's own";
-  EXPECT_NEAR(Pitch(std::vector<float>(sound.begin() + 7200, sound.begin() + 13200), kRate),
-              PulseFrequency(57), PulseFrequency(57) * 0.01);
+  EXPECT_NEAR(Pitch(std::vector<double>(sound.begin() + 7200, sound.begin() + 13200), kRate),
+              NoteFrequency(57), NoteFrequency(57) * 0.01);
   vantor->Signal(SIGTERM);
   EXPECT_EQ(vantor->Wait(60), 0);
   snd_seq_close(seq);
@@ -392,8 +393,8 @@ TEST_F(StandaloneTest, EditorWindowShowsTheProgramAndItsControlsAreHeard) {
   if (!getenv("DISPLAY")) GTEST_SKIP() << "no X display: the test runs under with_xvfb.sh";
   Display* display = XOpenDisplay(nullptr);
   ASSERT_NE(display, nullptr);
-  std::unique_ptr<Child> vantor = Start({"--program", std::to_string(kSineProgram)}, true);
-  ASSERT_TRUE(vantor->WaitForOutput("playing program 16", 60)) << vantor->Output();
+  std::unique_ptr<Child> vantor = Start({"--program", std::to_string(kPulseProgram)}, true);
+  ASSERT_TRUE(vantor->WaitForOutput("playing program 3", 60)) << vantor->Output();
   ASSERT_TRUE(Wire());
   Window window = 0;
   auto wait_for = [&](const std::string& title) {
@@ -402,7 +403,7 @@ TEST_F(StandaloneTest, EditorWindowShowsTheProgramAndItsControlsAreHeard) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     return window != 0;
   };
-  ASSERT_TRUE(wait_for("Vantor - 16 Mono: Sine Solo")) << vantor->Output();
+  ASSERT_TRUE(wait_for("Vantor - 3 Mono: Sequencer Pulse")) << vantor->Output();
 
   // A held note; then the VCO octave switch is dragged up a step at a time. Heard: the pitch
   // rises by octaves.
@@ -413,24 +414,26 @@ TEST_F(StandaloneTest, EditorWindowShowsTheProgramAndItsControlsAreHeard) {
     return Pitch(rig_->Left(end - 6000, 6000), kRate);
   };
   const double before = pitch_now();
-  EXPECT_NEAR(before, SineFrequency(57), SineFrequency(57) * 0.02);
+  EXPECT_NEAR(before, NoteFrequency(57), NoteFrequency(57) * 0.01);
   ASSERT_EQ(std::system("xdotool mousemove 89 164 mousedown 1 mousemove 89 150 mousemove 89 120 "
                         "mousemove 89 90 mouseup 1"),
             0);
+  // Until the pitch has moved and settled on a whole octave.
   double after = before;
+  auto octaves = [&] { return std::log2(after / before); };
   const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (std::fabs(std::log2(after / before)) < 0.9 && std::chrono::steady_clock::now() < until) {
+  while ((std::fabs(octaves()) < 0.9 || std::fabs(octaves() - std::round(octaves())) > 0.02) &&
+         std::chrono::steady_clock::now() < until) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     after = pitch_now();
   }
-  const double octaves = std::log2(after / before);
-  EXPECT_NEAR(octaves, std::round(octaves), 0.03) << after << " Hz after " << before << " Hz";
-  EXPECT_GE(std::fabs(octaves), 0.9) << "the drag changed nothing that is heard";
+  EXPECT_NEAR(octaves(), std::round(octaves()), 0.02) << after << " Hz after " << before << " Hz";
+  EXPECT_GE(std::fabs(octaves()), 0.9) << "the drag changed nothing that is heard";
   SendSoon(0x80, 57);
 
   // The next-program button: the title follows.
   ASSERT_EQ(std::system("xdotool mousemove 144 430 click 1"), 0);
-  EXPECT_TRUE(wait_for("Vantor - 17 Bass: Classic Sequencer")) << vantor->Output();
+  EXPECT_TRUE(wait_for("Vantor - 4 Stack: Singing Voice")) << vantor->Output();
 
   // Closing the window as a window manager asks to: the program saves and quits.
   XEvent close{};
@@ -443,7 +446,7 @@ TEST_F(StandaloneTest, EditorWindowShowsTheProgramAndItsControlsAreHeard) {
   XSendEvent(display, window, False, NoEventMask, &close);
   XFlush(display);
   EXPECT_EQ(vantor->Wait(60), 0) << vantor->Output();
-  EXPECT_NE(vantor->Output().find("saved the bank and program 17"), std::string::npos)
+  EXPECT_NE(vantor->Output().find("saved the bank and program 4"), std::string::npos)
       << vantor->Output();
   XCloseDisplay(display);
 }
