@@ -81,8 +81,9 @@ window. Closing the window, Ctrl-C or SIGTERM saves what you played with and qui
 Options:
   --no-gui               run without the editor window (no display needed)
   -c, --connect NAME     connect a MIDI source at start (may be given several times): a JACK
-                         MIDI port ("a2j:Keystation [20] (capture): Keystation MIDI 1"), or an
-                         ALSA sequencer client by number or name ("20:0", "Keystation")
+                         MIDI port by its name or a part of it that only one port has
+                         ("a2j:Keystation [20] (capture): Keystation MIDI 1", "Keystation"),
+                         else an ALSA sequencer client by number or name ("20:0")
   --no-autoconnect       leave the outputs out_L and out_R unconnected (by default they go to
                          the first two system playback ports)
   --no-alsa              no ALSA sequencer port (MIDI through JACK only)
