@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
     }
     const uint32_t end = start + static_cast<uint32_t>((phrase.length_seconds + 2.0) * kRate);
     rig.WaitForFrame(end, 120);
-    const std::vector<double> sound = rig.Left(first_note, static_cast<int>(0.1 * kRate));
+    const std::vector<double> sound = rig.Left(first_note, static_cast<int>(0.5 * kRate));
     const int onset = FirstAbove(sound, 0.001);
     vantor.Signal(SIGTERM);
     vantor.Wait(60);
