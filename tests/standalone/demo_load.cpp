@@ -3,6 +3,7 @@
 // to its sound. Not a test: `build/tests/standalone/standalone_demo_load [PROGRAM...]`.
 #include <jack/jack.h>
 #include <signal.h>
+#include <stdlib.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -20,8 +21,12 @@ int main(int argc, char** argv) {
     programs = {"Pad: Fat Strings", "Poly: PWM Stringz", "Stack: Synth Bells",
                 "Bass: Classic Rezo"};
   }
-  const fs::path folder =
-      fs::temp_directory_path() / ("vantor-demo-load-" + std::to_string(getpid()));
+  std::string pattern = (fs::temp_directory_path() / "vantor-demo-load-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) {
+    fprintf(stderr, "cannot make a temporary folder\n");
+    return 1;
+  }
+  const fs::path folder = pattern;
   fs::create_directories(folder / "state");
   JackServer server;
   JackRig rig;
