@@ -92,7 +92,10 @@ bool Child::Running() {
   int status = 0;
   const pid_t done = waitpid(pid_, &status, WNOHANG);
   if (done == 0) return true;
-  status_ = done == pid_ && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  status_ = done != pid_          ? -1
+            : WIFEXITED(status)   ? WEXITSTATUS(status)
+            : WIFSIGNALED(status) ? 128 + WTERMSIG(status)
+                                  : -1;
   pid_ = -1;
   return false;
 }
@@ -129,7 +132,26 @@ bool Child::WaitForOutput(const std::string& text, double seconds) {
 
 bool JackServer::Start(const std::filesystem::path& folder, std::string& error,
                        const std::string& suffix) {
-  name_ = "vantor-test-" + std::to_string(getpid()) + suffix;
+  // The same name each run takes over the slot a killed server of that name left in JACK's
+  // machine-wide registry (which has eight); a name of this process's own while another run
+  // holds it.
+  for (const std::string& name :
+       {"vantor-test" + suffix, "vantor-test-" + std::to_string(getpid()) + suffix}) {
+    if (StartNamed(name, folder / (name + ".log"), error)) return true;
+  }
+  return false;
+}
+
+bool JackServer::StartNamed(const std::string& name, const std::filesystem::path& log,
+                            std::string& error) {
+  name_ = name;
+  const std::string jack_wait = (std::filesystem::path(JACKD_BINARY).parent_path() / "jack_wait");
+  Child check;
+  if (!check.Start({jack_wait, "-s", name_, "-c"}, {}, log.string() + ".check") ||
+      check.Wait(60) != 0 || check.Output() == "running\n") {
+    error = "a server named " + name_ + " is running already";
+    return false;
+  }
   // -r: no real-time scheduling, which test machines seldom allow; -S: each block waits for
   // every client, so a busy machine delays the clock instead of dropping blocks.
   const std::vector<std::string> argv = {JACKD_BINARY,
@@ -143,17 +165,14 @@ bool JackServer::Start(const std::filesystem::path& folder, std::string& error,
                                          std::to_string(kSampleRate),
                                          "-p",
                                          std::to_string(kBlockSize)};
-  if (!jackd_.Start(argv, {{"JACK_NO_AUDIO_RESERVATION", "1"}},
-                    folder / ("jackd" + suffix + ".log"))) {
+  if (!jackd_.Start(argv, {{"JACK_NO_AUDIO_RESERVATION", "1"}}, log)) {
     error = "jackd did not start";
     return false;
   }
   // Ready when a client can join; asked by jack_wait, as one process of ours must never be the
   // client of two servers (libjack keeps one server's state per process).
   Child wait;
-  const std::string jack_wait = (std::filesystem::path(JACKD_BINARY).parent_path() / "jack_wait");
-  if (!wait.Start({jack_wait, "-s", name_, "-w", "-t", "60"}, {},
-                  folder / ("jack_wait" + suffix + ".log"))) {
+  if (!wait.Start({jack_wait, "-s", name_, "-w", "-t", "60"}, {}, log.string() + ".wait")) {
     error = "jack_wait did not start";
     return false;
   }

@@ -27,7 +27,8 @@ class Child {
   ~Child();
   bool Running();
   void Signal(int signal_number);
-  // The exit status, or -1 when it did not end within `seconds` (or ended by a signal).
+  // The exit status (128 + the signal's number for one ended by a signal), or -1 when it did not
+  // end within `seconds`.
   int Wait(double seconds);
   // Everything it has printed so far.
   std::string Output() const;
@@ -53,6 +54,7 @@ class JackServer {
   const std::string& name() const { return name_; }
 
  private:
+  bool StartNamed(const std::string& name, const std::filesystem::path& log, std::string& error);
   std::string name_;
   Child jackd_;
 };
