@@ -14,6 +14,10 @@ namespace vantor::platform {
 // Per-user folder for settings (the local application data folder on Windows, the XDG
 // configuration folder elsewhere). Without trailing separator.
 std::string UserConfigFolder();
+// Per-user folder for what a program remembers between runs (the local application data folder
+// on Windows, the XDG state folder elsewhere: $XDG_STATE_HOME or ~/.local/state). Without
+// trailing separator.
+std::string UserStateFolder();
 // The user's documents and desktop folders. Without trailing separator.
 std::string DocumentsFolder();
 std::string DesktopFolder();

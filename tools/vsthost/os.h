@@ -58,6 +58,10 @@ class HostWindow {
   virtual bool Move(int x, int y, int buttons_held) = 0;
   // A press and release of the key of that name ("space", "Up", "a", "Return").
   virtual bool Key(const std::string& name, std::string& error) = 0;
+  virtual void SetTitle(const std::string& title) = 0;
+  // True once the user has asked to close the window (its close button); the window stays until
+  // the owner destroys it, after closing the editor inside.
+  virtual bool CloseRequested() const = 0;
   // The window's pixels, 3 bytes (red, green, blue) each, rows top down.
   virtual bool Capture(std::vector<uint8_t>& rgb, int& width, int& height, std::string& error) = 0;
 };

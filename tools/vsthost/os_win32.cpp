@@ -141,11 +141,16 @@ ChildResult RunApart(const std::function<std::string()>& body, int /*timeout_sec
 namespace {
 
 constexpr wchar_t kFrameClass[] = L"VsthostEditorFrame";
+constexpr wchar_t kCloseRequested[] = L"VsthostCloseRequested";
 
-// The frame only holds the plug-in's window; closing it by hand is left to the command's end,
-// as the host must close the editor (effEditClose) before its parent goes.
+// The frame only holds the plug-in's window; closing it by hand is only noted, for its owner to
+// act on, as the host must close the editor (effEditClose) before its parent goes.
 LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_CLOSE) return 0;
+  if (message == WM_CLOSE) {
+    SetPropW(window, kCloseRequested, reinterpret_cast<HANDLE>(1));
+    return 0;
+  }
+  if (message == WM_DESTROY) RemovePropW(window, kCloseRequested);
   return DefWindowProcW(window, message, wparam, lparam);
 }
 
@@ -174,6 +179,9 @@ class Win32HostWindow : public HostWindow {
   ~Win32HostWindow() override { DestroyWindow(window_); }
 
   void* Handle() const override { return window_; }
+
+  void SetTitle(const std::string& title) override { SetWindowTextW(window_, Wide(title).c_str()); }
+  bool CloseRequested() const override { return GetPropW(window_, kCloseRequested) != nullptr; }
 
   void Pump(int milliseconds) override {
     const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(std::max(milliseconds, 0));
