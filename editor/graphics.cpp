@@ -490,7 +490,7 @@ std::string Graphics::FormatForEntry(const PluginParam& param) {
 
 void Graphics::CommitTextEntry(Control* control, PluginParam* param, const std::string& entered) {
   if (!control) return;
-  const std::string text = entered.substr(0, kMaxEnteredText);
+  const std::string text = Utf8Prefix(entered, kMaxEnteredText);
   if (!param) {
     control->TakeEnteredText(text);
     return;

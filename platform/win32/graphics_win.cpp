@@ -516,9 +516,11 @@ void GraphicsWin::FinishTextEntry(bool commit) {
   PluginParam* param = edit_param_;
   std::string text;
   if (commit) {
-    wchar_t buffer[kMaxEnteredText + 1] = {};
-    GetWindowTextW(edit, buffer, static_cast<int>(std::size(buffer)));
-    text = platform::WideToUtf8(buffer);
+    // All of it: the cut to kMaxEnteredText bytes falls between UTF-8 characters, where a cut
+    // in UTF-16 units could split a surrogate pair.
+    std::vector<wchar_t> buffer(static_cast<size_t>(GetWindowTextLengthW(edit)) + 1, L'\0');
+    GetWindowTextW(edit, buffer.data(), static_cast<int>(buffer.size()));
+    text = platform::WideToUtf8(buffer.data());
   }
   // The entry is gone before its value acts, so nothing the value changes reaches it.
   SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_edit_proc_));

@@ -315,6 +315,18 @@ TEST(EditorHostTest, TheNameFieldRenamesTheProgramToAtMost31Characters) {
   EXPECT_STREQ(name, "A name that is far longer than ");
   EXPECT_FALSE(rig.Calls(audioMasterUpdateDisplay).empty());
   EXPECT_EQ(rig.Calls(audioMasterAutomate).size(), 110u);
+
+  // The cut at 31 bytes falls between UTF-8 characters: a two-byte "\u00e9" at bytes 30 and 31,
+  // a three-byte "\u20ac" at bytes 29 to 31, each goes as a whole.
+  const std::string thirty(30, 'a');
+  rig.Click(200, 428);
+  rig.ui->EnterNextText(thirty + "\xc3\xa9z");
+  rig.ui->Tick();
+  EXPECT_EQ(std::string(rig.vantor.GetProgramName(0)), thirty);
+  rig.Click(200, 428);
+  rig.ui->EnterNextText(thirty.substr(1) + "\xe2\x82\xacz");
+  rig.ui->Tick();
+  EXPECT_EQ(std::string(rig.vantor.GetProgramName(0)), thirty.substr(1));
 }
 
 TEST(EditorHostTest, OptionsMenuCarriesItsFlagsAndCommandsToTheShell) {
