@@ -329,6 +329,30 @@ TEST(EditorHostTest, TheNameFieldRenamesTheProgramToAtMost31Characters) {
   EXPECT_EQ(std::string(rig.vantor.GetProgramName(0)), thirty.substr(1));
 }
 
+// A rename from the host shows at once, and long names are shown cut between characters.
+TEST(EditorHostTest, TheProgramDisplayFollowsRenamesFromTheHost) {
+  FreshConfigHome();
+  EditorRig rig;
+  BwPresetMenu* programs = rig.vantor.editor_parts().programs;
+  for (int tick = 0; tick < 3; ++tick)
+    rig.ui->Tick();
+  ASSERT_FALSE(rig.ui->Tick());  // nothing left to draw
+  rig.Dispatch(effSetProgramName, 0, 0, const_cast<char*>("Renamed by the host"));
+  ASSERT_TRUE(rig.ui->Tick());
+  EXPECT_TRUE(rig.ui->last_presented().Intersects(layout::kProgramNameField));
+  EXPECT_EQ(programs->name_text(), "Renamed by the host");
+
+  // 31 bytes, then a "\u20ac" over bytes 31 to 33: the display and the menu keep 31.
+  const std::string kept = std::string(31, 'b');
+  std::string long_name = kept + "\xe2\x82\xac" + "tail";
+  rig.Dispatch(effSetProgramName, 0, 0, long_name.data());
+  rig.ui->Tick();
+  EXPECT_EQ(programs->name_text(), kept);
+  rig.Click(110, 430);
+  ASSERT_EQ(rig.ui->menus().size(), 1u);
+  EXPECT_EQ(rig.ui->menus()[0].items[0].submenu[0].text, "00: " + kept);
+}
+
 TEST(EditorHostTest, OptionsMenuCarriesItsFlagsAndCommandsToTheShell) {
   FreshConfigHome();
   EditorRig rig;
