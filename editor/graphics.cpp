@@ -352,7 +352,14 @@ void Graphics::HandleMouseDown(int x, int y, const MouseMods& mods) {
   Control* control = GetControl(hit);
   BeginGesture(control);
   control->MouseDown(x, y, mods);
+  EndGestureIfMouseTaken(hit);
   RunDeferred();
+}
+
+void Graphics::EndGestureIfMouseTaken(int pressed) {
+  // A menu opened by the press took the mouse and swallows the release, so the gesture ends
+  // with the menu, chosen or not.
+  if (mouse_capture_ != pressed) EndGesture();
 }
 
 void Graphics::RunDeferred() {
@@ -403,8 +410,9 @@ bool Graphics::HandleDoubleClick(int x, int y, const MouseMods& mods) {
   last_y_ = y;
   BeginGesture(control);
   control->MouseDown(x, y, mods);
+  EndGestureIfMouseTaken(hit);
   RunDeferred();
-  return true;
+  return mouse_capture_ == hit;
 }
 
 void Graphics::HandleMouseWheel(int x, int y, const MouseMods& mods, int d) {

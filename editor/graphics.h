@@ -197,6 +197,8 @@ class Graphics : public PluginEditor {
   int Target(int x, int y) const;
   void BeginGesture(Control* control);
   void EndGesture();
+  // After the press on control `pressed`: ends the gesture when something took the mouse.
+  void EndGestureIfMouseTaken(int pressed);
   void RunDeferred();
 
   std::vector<std::function<void()>> deferred_;
