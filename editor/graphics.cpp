@@ -258,8 +258,9 @@ bool Graphics::DrawText(TextStyle& style, const char* text, const Rect& rect) {
   const std::unique_lock lock = font->Lock();  // the font may be shared with other editors
   font->SetTextColor(c.Pixel());
   font->SetCombineMode(c.a == 255 ? kRasterCopy : kRasterCopy | kRasterUseSourceAlpha, 1.0f);
-  // Unclipped by its rectangle, but kept within the area being redrawn, so that nothing is left
-  // in the drawing bitmap that a later redraw of that area would not repaint.
+  // Unclipped by its rectangle, but kept within the area being redrawn (within the control
+  // being drawn), so that nothing is left in the drawing bitmap that a later redraw of that
+  // area would not repaint.
   RasterRect area = ToRaster(draw_area_);
   font->set_clip(&area);
   RasterRect r = ToRaster(rect);
@@ -478,9 +479,13 @@ bool Graphics::CollectDirtyArea(Rect& area) {
 
 void Graphics::RedrawArea(const Rect& area) {
   if (!drawing_bitmap_) return;
-  draw_area_ = area.Intersect({0, 0, drawing_bitmap_->Width(), drawing_bitmap_->Height()});
+  const Rect redrawn = area.Intersect({0, 0, drawing_bitmap_->Width(), drawing_bitmap_->Height()});
   for (auto& control : controls_) {
-    if (!control->hidden() && control->rect().Intersects(draw_area_)) control->Draw(*this);
+    if (control->hidden() || !control->rect().Intersects(redrawn)) continue;
+    // Each control draws within its own rectangle only (a text wider than its control is cut
+    // there): what it leaves is repainted whenever it is redrawn, so no traces remain.
+    draw_area_ = redrawn.Intersect(control->rect());
+    control->Draw(*this);
   }
   for (auto& control : controls_)
     control->MarkClean();

@@ -204,7 +204,7 @@ class Graphics : public PluginEditor {
   std::vector<std::function<void()>> deferred_;
   int idle_count_ = 0;
   int gesture_param_ = -1;  // parameter whose edit gesture the host was told of, -1 none
-  Rect draw_area_;          // the area being redrawn
+  Rect draw_area_;          // the area being redrawn, within the control being drawn
 };
 
 // The editor object of this platform, created by the instrument shell for each plug-in object.

@@ -213,6 +213,20 @@ TEST(TextTest, TextControlsDrawTheirTextAndMeasuringFollowsTheAlignment) {
   text->SetText("Longer text");
   EXPECT_TRUE(text->IsDirty());
 
+  // A text wider than its control is cut at the control's edges, so a later redraw of the
+  // control alone leaves nothing behind.
+  text->SetText("A text far wider than the control that shows it");
+  e.g.drawing_bitmap()->Clear(0);
+  e.g.RedrawAll();
+  inked = 0;
+  for (int y = 0; y < 40; ++y)
+    for (int x = 0; x < 130; ++x)
+      if (e.At(x, y) != 0) {
+        ++inked;
+        EXPECT_TRUE(text->rect().Contains(x, y)) << x << "," << y;
+      }
+  EXPECT_GT(inked, 10);
+
   Rect centred{100, 50, 200, 60};
   ASSERT_TRUE(e.g.MeasureText(style, "Hello", centred));
   const int w = centred.Width();

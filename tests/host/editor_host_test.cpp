@@ -262,6 +262,75 @@ TEST(EditorHostTest, HoveringShowsNamesAndTheLogoPutsTheVersionBack) {
   EXPECT_TRUE(rig.ui->last_presented().Intersects(layout::kInfoLine));
 }
 
+// Every pixel of the editor, 0xRRGGBB.
+std::vector<uint32_t> Pixels(const RasterBitmap& b) {
+  std::vector<uint32_t> all;
+  for (int y = 0; y < b.Height(); ++y)
+    for (int x = 0; x < b.Width(); ++x)
+      all.push_back(b.At(x, y) & 0xFFFFFF);
+  return all;
+}
+
+// The widest text the info line shows, while a control left of it is redrawn with it, leaves
+// nothing outside the info field once a shorter text replaces it: the partial redraws end in
+// the picture a full redraw gives.
+TEST(EditorHostTest, TheWidestInfoLineLeavesNothingOutsideItsField) {
+  FreshConfigHome();
+  EditorRig rig;
+  // The widest of all info lines, found by measuring each parameter over its range.
+  TextStyle style = rig.vantor.editor_parts().info->text_style();
+  int widest = -1, widest_param = -1;
+  double widest_value = 0.0;
+  for (int p = 0; p < kParamCount; ++p) {
+    PluginParam& param = *rig.vantor.Param(p);
+    const double kept = param.value();
+    for (int i = 0; i <= 100; ++i) {
+      param.SetFromNormalized(i / 100.0);
+      Rect r = layout::kInfoLine;
+      ASSERT_TRUE(rig.ui->MeasureText(style, InfoLine(rig.vantor, p).c_str(), r));
+      if (r.Width() > widest) {
+        widest = r.Width();
+        widest_param = p;
+        widest_value = i / 100.0;
+      }
+    }
+    param.set_value(kept);
+  }
+  ASSERT_EQ(std::string(ParamLongName(widest_param)).rfind("Resonator ", 0), 0u)
+      << ParamLongName(widest_param);
+  EXPECT_GT(widest, layout::kInfoLine.Width()) << "wider than the field at the style's size";
+
+  // Resonator 1's frequency fader lies left of the info field: its wheel step and the info line
+  // are redrawn together.
+  const int fader = kResonator1Frequency;
+  rig.Set(fader, static_cast<float>(widest_value - 0.01));
+  rig.ui->Tick();
+  rig.ui->RedrawAll();
+  const std::vector<uint32_t> before = Pixels(*rig.ui->drawing_bitmap());
+  const Rect handle = static_cast<FaderControl*>(rig.ControlOf(fader))->HandleRect();
+  rig.ui->HandleMouseWheel(handle.left + 5, handle.top + 5, MouseMods{}, 1);
+  EXPECT_EQ(rig.Info(), InfoLine(rig.vantor, fader));
+  rig.ui->Tick();
+  rig.ui->HandleMouseOver(100, 50, MouseMods{});  // the logo: the short version text
+  rig.ui->Tick();
+  const std::vector<uint32_t> partial = Pixels(*rig.ui->drawing_bitmap());
+  rig.ui->RedrawAll();
+  const std::vector<uint32_t> full = Pixels(*rig.ui->drawing_bitmap());
+  const Rect fader_rect = rig.ControlOf(fader)->rect();
+  size_t differing = 0, changed_outside = 0;
+  for (int y = 0; y < layout::kHeight; ++y) {
+    for (int x = 0; x < layout::kWidth; ++x) {
+      const size_t i = static_cast<size_t>(y) * layout::kWidth + static_cast<size_t>(x);
+      if (partial[i] != full[i]) ++differing;
+      if (!layout::kInfoLine.Contains(x, y) && !fader_rect.Contains(x, y) &&
+          partial[i] != before[i])
+        ++changed_outside;
+    }
+  }
+  EXPECT_EQ(differing, 0u);
+  EXPECT_EQ(changed_outside, 0u);
+}
+
 TEST(EditorHostTest, ProgramArrowsAndMenuSelectProgramsAndTellTheHost) {
   FreshConfigHome();
   EditorRig rig;
