@@ -418,7 +418,8 @@ bool Graphics::HandleDoubleClick(int x, int y, const MouseMods& mods) {
 
 void Graphics::HandleMouseWheel(int x, int y, const MouseMods& mods, int d) {
   Control* control = GetControl(Target(x, y));
-  if (!control) return;
+  // A step of nothing changes nothing, so the host is not told of an edit either.
+  if (!control || d == 0) return;
   // Each wheel step is a gesture of its own unless a drag is already one.
   const bool own_gesture = gesture_param_ < 0;
   if (own_gesture) BeginGesture(control);

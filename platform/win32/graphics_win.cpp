@@ -311,11 +311,18 @@ LRESULT GraphicsWin::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
         edit_state_ = EditState::Cancel;
         return 0;
       }
+      // Precision touchpads send fractions of a notch: they add up to whole notches, and a
+      // turn the other way starts afresh.
+      const int delta = GET_WHEEL_DELTA_WPARAM(wparam);
+      if ((delta < 0) != (wheel_delta_ < 0)) wheel_delta_ = 0;
+      wheel_delta_ += delta;
+      const int notches = wheel_delta_ / WHEEL_DELTA;
+      wheel_delta_ -= notches * WHEEL_DELTA;
+      if (notches == 0) return 0;
       // The wheel reports screen coordinates.
       RECT rect;
       GetWindowRect(window_, &rect);
-      HandleMouseWheel(x - rect.left, y - rect.top, Mods(GET_KEYSTATE_WPARAM(wparam)),
-                       GET_WHEEL_DELTA_WPARAM(wparam) / WHEEL_DELTA);
+      HandleMouseWheel(x - rect.left, y - rect.top, Mods(GET_KEYSTATE_WPARAM(wparam)), notches);
       return 0;
     }
     case WM_MOUSELEAVE:

@@ -221,6 +221,10 @@ TEST(EditorHostTest, WheelStepsAndDoubleClickRestoresTheAttachedValue) {
   EXPECT_EQ(rig.Info(), "Main Volume: 52%");
   rig.ui->HandleMouseWheel(890, 58, LeftShift(), -10);  // fine: a tenth of the step
   EXPECT_NEAR(rig.Get(kMainVolume), 0.51, 1e-6);
+  // A step of nothing (what a window makes of less than a notch) tells the host nothing.
+  rig.host.Clear();
+  rig.ui->HandleMouseWheel(890, 58, MouseMods{}, 0);
+  EXPECT_TRUE(rig.host.calls.empty());
 
   rig.host.Clear();
   rig.ui->HandleDoubleClick(890, 58, Left());
