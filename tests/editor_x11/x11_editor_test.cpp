@@ -678,7 +678,7 @@ TEST_F(X11EditorTest, VsthostEditorCommandDragsAKnobAndSavesTheWindow) {
   const std::filesystem::path shot = testing::TestRoot() / "editor.png";
   const std::filesystem::path report = testing::TestRoot() / "report.txt";
   const std::string command = std::string("\"") + VSTHOST_BINARY + "\" editor \"" + VANTOR_PLUGIN +
-                              "\" --drag 890,58,890,20 -o \"" + shot.string() + "\" > \"" +
+                              "\" --drag 890,58,890,20 --idle 0 -o \"" + shot.string() + "\" > \"" +
                               report.string() + "\"";
   ASSERT_EQ(std::system(command.c_str()), 0);
   const std::unique_ptr<RasterMemBitmap> picture = LoadPngFile(shot.c_str());
