@@ -167,6 +167,11 @@ class X11EditorTest : public ::testing::Test {
     g_heard.clear();
     display_ = XOpenDisplay(nullptr);
     ASSERT_NE(display_, nullptr) << "the test runs under Xvfb (with_xvfb.sh)";
+    // xdotool presses and releases a key in separate requests; on a busy machine the server's
+    // key repeat could fire between them and type the key again, into whatever window comes
+    // next. The server is the test's own (with_xvfb.sh), so repeat is simply off.
+    XAutoRepeatOff(display_);
+    XSync(display_, False);
   }
   void TearDown() override {
     if (display_) XCloseDisplay(display_);
@@ -560,34 +565,31 @@ TEST_F(X11EditorTest, MessageBoxIsAnsweredByKeyAndByItsButtons) {
   ASSERT_EQ(a.Dispatch(vst::effEditOpen, 0, Handle(host)), 1);
   ASSERT_TRUE(AwaitShown(a, host));
   Graphics& g = a.vantor.graphics();
-  // Answers the box of that caption: `verb` aimed at its window, then `rest`.
-  auto answer = [](std::string caption, std::string verb, std::string rest) {
-    return [=](User& u) {
-      u.Answer(verb + " --window " + u.Await(caption) + " " + rest);
-      u.AwaitGone(caption);
-    };
+  // Each box answered by `verb` aimed at its window, then `rest`. The buttons sit at the bottom
+  // right: Yes, then No at (160 .. 244, 46 .. 72); with an icon the text, and so the button, sit
+  // lower: OK at (160 .. 244, 60 .. 86).
+  struct Answer {
+    const char* caption;
+    MessageBoxType type;
+    const char* verb;
+    const char* rest;
+    MessageBoxButton expected;
   };
-  {
-    User user(answer("Question", "key", "Return"));
-    EXPECT_EQ(g.ShowMessageBox("Overwrite?", "Question", MessageBoxType::YesNo),
-              MessageBoxButton::Yes);
-  }
-  {
-    User user(answer("Question", "key", "Escape"));
-    EXPECT_EQ(g.ShowMessageBox("Overwrite?", "Question", MessageBoxType::YesNo),
-              MessageBoxButton::No);
-  }
-  // The buttons sit at the bottom right: Yes, then No at (160 .. 244, 46 .. 72).
-  {
-    User user(answer("Question", "mousemove", "200 59 click 1"));
-    EXPECT_EQ(g.ShowMessageBox("Overwrite?", "Question", MessageBoxType::YesNo),
-              MessageBoxButton::No);
-  }
-  // With an icon the text, and so the button, sit lower: OK at (160 .. 244, 60 .. 86).
-  {
-    User user(answer("Notice", "mousemove", "200 73 click 1"));
-    EXPECT_EQ(g.ShowMessageBox("Done.", "Notice", MessageBoxType::InformationOk),
-              MessageBoxButton::Ok);
+  const Answer answers[] = {
+      {"Question", MessageBoxType::YesNo, "key", "Return", MessageBoxButton::Yes},
+      {"Question", MessageBoxType::YesNo, "key", "Escape", MessageBoxButton::No},
+      {"Question", MessageBoxType::YesNo, "mousemove", "200 59 click 1", MessageBoxButton::No},
+      {"Notice", MessageBoxType::InformationOk, "mousemove", "200 73 click 1",
+       MessageBoxButton::Ok},
+  };
+  for (const Answer& answer : answers) {
+    User user([&answer](User& u) {
+      u.Answer(std::string(answer.verb) + " --window " + u.Await(answer.caption) + " " +
+               answer.rest);
+      u.AwaitGone(answer.caption);
+    });
+    EXPECT_EQ(g.ShowMessageBox("Overwrite?", answer.caption, answer.type), answer.expected)
+        << answer.verb << " " << answer.rest;
   }
 }
 
