@@ -194,7 +194,8 @@ bool TextControl::Draw(Graphics& graphics) {
   // control's edges.
   const int width = rect_.Width();
   Rect measured = rect_;
-  if (!graphics.MeasureText(style, text_.c_str(), measured) || measured.Width() <= width)
+  if (style.size <= kSmallestFit || !graphics.MeasureText(style, text_.c_str(), measured) ||
+      measured.Width() <= width)
     return graphics.DrawText(style, text_.c_str(), rect_);
   TextStyle smaller = style;
   for (smaller.size = style.size - 1; smaller.size > kSmallestFit; --smaller.size) {
