@@ -591,6 +591,20 @@ TEST(EditorHostTest, SplitPointMenuSetsTheSplitAndTheDisplayShowsIt) {
   rig.Click(440, 430);
   EXPECT_EQ(rig.ui->menus()[1].items[1].submenu[11].flags, kItemChecked);
   EXPECT_EQ(split->Text(), "C6");
+
+  // A window's menu swallows the release: the press alone, or a double click (a press for this
+  // control), is a whole gesture, and the mouse is not left captured.
+  rig.host.Clear();
+  rig.ui->ChooseNextMenuItem({0, 0});
+  rig.ui->HandleMouseDown(440, 430, Left());
+  EXPECT_EQ(rig.vantor.Param(kKeySplitPoint)->value(), 0.0);
+  rig.ExpectOneGesture(kKeySplitPoint);
+  rig.host.Clear();
+  rig.ui->CloseNextMenu();
+  EXPECT_FALSE(rig.ui->HandleDoubleClick(440, 430, Left()));
+  EXPECT_EQ(rig.ui->mouse_capture(), -1);
+  EXPECT_EQ(rig.Calls(audioMasterBeginEdit).size(), 1u);
+  EXPECT_EQ(rig.Calls(audioMasterEndEdit).size(), 1u);
 }
 
 TEST(EditorHostTest, MidiLearnFromTheButtonToTheController) {
