@@ -160,6 +160,18 @@ class User {
   std::thread thread_;  // last: it starts when everything above exists
 };
 
+// Releases the press that opened a menu, moves onto the menu's item at `item_y` (20 pixels
+// each, from 2), which opens its submenu, and clicks the submenu's item at `sub_y`.
+std::function<void(User&)> ChooseFromSubmenu(int item_y, int sub_y) {
+  return [item_y, sub_y](User& u) {
+    const std::string menu = u.Await(x11::kMenuWindowName);
+    u.Do("mouseup 1 mousemove --window " + menu + " 40 " + std::to_string(item_y));
+    const std::string submenu = u.Await(x11::kSubmenuWindowName);
+    u.Do("mousemove --window " + submenu + " 40 " + std::to_string(sub_y) + " click 1");
+    u.AwaitGone(x11::kMenuWindowName);
+  };
+}
+
 class X11EditorTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -443,13 +455,7 @@ TEST_F(X11EditorTest, ProgramMenuOpensASubmenuAndItsItemIsChosen) {
   // The menu opens below the program number: its second item, "16 - 31", opens a submenu
   // beside it, whose fourth item is program 19.
   {
-    User user([](User& u) {
-      const std::string menu = u.Await(x11::kMenuWindowName);
-      u.Do("mouseup 1 mousemove --window " + menu + " 40 32");
-      const std::string submenu = u.Await(x11::kSubmenuWindowName);
-      u.Do("mousemove --window " + submenu + " 40 72 click 1");
-      u.AwaitGone(x11::kMenuWindowName);
-    });
+    User user(ChooseFromSubmenu(32, 72));
     Xdotool("mousemove 110 430 mousedown 1");
     ASSERT_TRUE(IdleUntil({&a}, [&] { return user.done(); }));
   }
@@ -498,13 +504,7 @@ TEST_F(X11EditorTest, TheSplitMenuEndsItsGestureWhenItCloses) {
     // The first note of the first octave: the value changes inside the gesture.
     g_heard.clear();
     {
-      User user([](User& u) {
-        const std::string menu = u.Await(x11::kMenuWindowName);
-        u.Do("mouseup 1 mousemove --window " + menu + " 40 12");
-        const std::string submenu = u.Await(x11::kSubmenuWindowName);
-        u.Do("mousemove --window " + submenu + " 40 12 click 1");
-        u.AwaitGone(x11::kMenuWindowName);
-      });
+      User user(ChooseFromSubmenu(12, 12));
       Xdotool(split(450));
       ASSERT_TRUE(IdleUntil({&a}, [&] { return user.done(); }));
     }
