@@ -275,7 +275,11 @@ void PluginBase::ModifyCurrentPreset(const char* name) {
   PresetSlot& slot = programs_[static_cast<size_t>(current_program_)];
   slot.state.Clear();
   SaveState(slot.state);
-  if (name && name[0]) CopyString(slot.name, name, PresetSlot::kNameSize);
+  if (name && name[0]) {
+    CopyString(slot.name, name, PresetSlot::kNameSize);
+    // A rename from anywhere (the host, a file, the menu) shows in the open editor.
+    RefreshEditorControls();
+  }
 }
 
 bool PluginBase::RecallProgram(int n) {

@@ -9,10 +9,30 @@
 
 namespace vantor {
 
+size_t Utf8PrefixLength(const char* text, size_t length, size_t max_bytes) {
+  if (length <= max_bytes) return length;
+  // The byte after the cut continues a character that began before it: cut before that
+  // character instead. A character has at most three continuation bytes; stray ones in text
+  // that is not UTF-8 are not chased further.
+  size_t n = max_bytes;
+  for (int back = 0; back < 3 && n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80;
+       ++back) {
+    --n;
+  }
+  if ((static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) return max_bytes;
+  return n;
+}
+
+std::string Utf8Prefix(const std::string& text, size_t max_bytes) {
+  return text.substr(0, Utf8PrefixLength(text.data(), text.size(), max_bytes));
+}
+
 void CopyString(char* dest, const char* src, int dest_size) {
   if (dest_size <= 0) return;
   if (!src) src = "";
-  size_t n = strnlen(src, static_cast<size_t>(dest_size - 1));
+  const size_t limit = static_cast<size_t>(dest_size - 1);
+  // One byte past the limit tells whether there is more to cut.
+  const size_t n = Utf8PrefixLength(src, strnlen(src, limit + 1), limit);
   memcpy(dest, src, n);
   dest[n] = '\0';
 }

@@ -275,8 +275,9 @@ bool Graphics::DrawText(TextStyle& style, const char* text, const Rect& rect) {
   const std::unique_lock lock = font->Lock();  // the font may be shared with other editors
   font->SetTextColor(c.Pixel());
   font->SetCombineMode(c.a == 255 ? kRasterCopy : kRasterCopy | kRasterUseSourceAlpha, 1.0f);
-  // Unclipped by its rectangle, but kept within the area being redrawn, so that nothing is left
-  // in the drawing bitmap that a later redraw of that area would not repaint.
+  // Unclipped by its rectangle, but kept within the area being redrawn (within the control
+  // being drawn), so that nothing is left in the drawing bitmap that a later redraw of that
+  // area would not repaint.
   RasterRect area = ToRaster(draw_area_);
   font->set_clip(&area);
   RasterRect r = ToRaster(rect);
@@ -369,7 +370,14 @@ void Graphics::HandleMouseDown(int x, int y, const MouseMods& mods) {
   Control* control = GetControl(hit);
   BeginGesture(control);
   control->MouseDown(x, y, mods);
+  EndGestureIfMouseTaken(hit);
   RunDeferred();
+}
+
+void Graphics::EndGestureIfMouseTaken(int pressed) {
+  // A menu opened by the press took the mouse and swallows the release, so the gesture ends
+  // with the menu, chosen or not.
+  if (mouse_capture_ != pressed) EndGesture();
 }
 
 void Graphics::RunDeferred() {
@@ -420,13 +428,15 @@ bool Graphics::HandleDoubleClick(int x, int y, const MouseMods& mods) {
   last_y_ = y;
   BeginGesture(control);
   control->MouseDown(x, y, mods);
+  EndGestureIfMouseTaken(hit);
   RunDeferred();
-  return true;
+  return mouse_capture_ == hit;
 }
 
 void Graphics::HandleMouseWheel(int x, int y, const MouseMods& mods, int d) {
   Control* control = GetControl(Target(x, y));
-  if (!control) return;
+  // A step of nothing changes nothing, so the host is not told of an edit either.
+  if (!control || d == 0) return;
   // Each wheel step is a gesture of its own unless a drag is already one.
   const bool own_gesture = gesture_param_ < 0;
   if (own_gesture) BeginGesture(control);
@@ -487,9 +497,13 @@ bool Graphics::CollectDirtyArea(Rect& area) {
 
 void Graphics::RedrawArea(const Rect& area) {
   if (!drawing_bitmap_) return;
-  draw_area_ = area.Intersect({0, 0, drawing_bitmap_->Width(), drawing_bitmap_->Height()});
+  const Rect redrawn = area.Intersect({0, 0, drawing_bitmap_->Width(), drawing_bitmap_->Height()});
   for (auto& control : controls_) {
-    if (!control->hidden() && control->rect().Intersects(draw_area_)) control->Draw(*this);
+    if (control->hidden() || !control->rect().Intersects(redrawn)) continue;
+    // Each control draws within its own rectangle only (a text wider than its control is cut
+    // there): what it leaves is repainted whenever it is redrawn, so no traces remain.
+    draw_area_ = redrawn.Intersect(control->rect());
+    control->Draw(*this);
   }
   for (auto& control : controls_)
     control->MarkClean();
@@ -507,7 +521,7 @@ std::string Graphics::FormatForEntry(const PluginParam& param) {
 
 void Graphics::CommitTextEntry(Control* control, PluginParam* param, const std::string& entered) {
   if (!control) return;
-  const std::string text = entered.substr(0, kMaxEnteredText);
+  const std::string text = Utf8Prefix(entered, kMaxEnteredText);
   if (!param) {
     control->TakeEnteredText(text);
     return;

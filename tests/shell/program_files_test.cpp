@@ -279,6 +279,9 @@ TEST_F(ProgramFilesTest, ProposedNameReplacesCharactersFileSystemsRefuse) {
   std::string long_name(100, 'x');
   strcpy(plugin.Program(0).name, long_name.c_str());
   EXPECT_EQ(plugin.ProposedProgramFileName().size(), 63u);
+  // The cut falls between characters: a "\u20ac" over bytes 62 .. 64 goes as a whole.
+  strcpy(plugin.Program(0).name, (std::string(62, 'x') + "\xe2\x82\xac tail").c_str());
+  EXPECT_EQ(plugin.ProposedProgramFileName(), std::string(62, 'x'));
 }
 
 }  // namespace

@@ -52,6 +52,12 @@ class HostWindow {
   virtual void* Handle() const = 0;
   // Handles the window's own pending events; `milliseconds` of waiting for more at most.
   virtual void Pump(int milliseconds) = 0;
+  // Returns once the input sent so far has reached the plug-in's windows (X11: the server has
+  // queued it for the plug-in's connection; Windows: it waits in this thread's queue anyway).
+  virtual void Deliver() {}
+  // Asks the plug-in's windows to draw all of themselves: at once on Windows (the paint is done
+  // when this returns); on X11 as exposures that the plug-in handles in its next idle call.
+  virtual void Repaint() = 0;
   virtual bool Press(int x, int y, int button) = 0;
   virtual bool Release(int x, int y, int button) = 0;
   // Pointer motion with buttons held (bit 0 left, bit 2 right).

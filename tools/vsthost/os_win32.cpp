@@ -197,6 +197,10 @@ class Win32HostWindow : public HostWindow {
     }
   }
 
+  void Repaint() override {
+    RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  }
+
   bool Press(int x, int y, int button) override {
     if (button == 4 || button == 5) {
       // The wheel message carries screen coordinates and goes to the window under the pointer.

@@ -60,6 +60,13 @@ class X11HostWindow : public HostWindow {
 
   bool CloseRequested() const override { return close_requested_; }
 
+  void Deliver() override { XSync(display_, False); }
+
+  void Repaint() override {
+    ExposeAll(window_);
+    XSync(display_, False);
+  }
+
   bool Press(int x, int y, int button) override { return SendButton(ButtonPress, x, y, button); }
   bool Release(int x, int y, int button) override {
     return SendButton(ButtonRelease, x, y, button);
@@ -160,6 +167,18 @@ class X11HostWindow : public HostWindow {
     if (buttons_held & 2) state |= Button2Mask;
     if (buttons_held & 4) state |= Button3Mask;
     return state;
+  }
+
+  // Exposes every window inside `parent` (their owners redraw them), deepest last.
+  void ExposeAll(Window parent) {
+    Window root = 0, up = 0, *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(display_, parent, &root, &up, &children, &count)) return;
+    for (unsigned i = 0; i < count; ++i) {
+      XClearArea(display_, children[i], 0, 0, 0, 0, True);
+      ExposeAll(children[i]);
+    }
+    if (children) XFree(children);
   }
 
   // The deepest window under (x, y), with the point in its coordinates.
