@@ -6,12 +6,15 @@ cd "$(dirname "$0")"
 ROOT=$(pwd)
 JOBS=${JOBS:-$(nproc)}
 
-# Debian packages each command needs; installed when missing.
+# Debian packages each command needs; installed when missing (libjack and libasound build the
+# standalone program, whose tests start a private jackd).
 BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config ccache libsndfile1-dev libpng-dev zlib1g-dev
   libfreetype-dev fonts-dejavu-core libfftw3-dev libcurl4-openssl-dev
-  libx11-dev)
+  libx11-dev lv2-dev libjack-jackd2-dev libasound2-dev)
+# The LV2 tests: lilv (library and its lv2info/lv2ls), sord_validate, jalv on a dummy JACK server.
+# locales: the definitions from which tests generate the locales they run the plug-in under.
 TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev dpf-plugins-vst fonts-dejavu-extra
-  xvfb xdotool)
+  xvfb xdotool x11-utils x11-apps liblilv-dev lilv-utils sordi jalv jackd2 locales)
 # The Windows plug-ins: cross compilers, zlib for them, Wine to run them (Xvfb for their
 # windows), dpkg-dev to unpack libpng's Debian source package.
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix libz-mingw-w64-dev wine64

@@ -233,14 +233,18 @@ int PluginBase::ReadPresets(const StateChunk& chunk, int p) {
 }
 
 ProgramsSnapshot PluginBase::SnapshotPrograms() const {
-  std::lock_guard lock(mutex_);
   ProgramsSnapshot snapshot;
-  snapshot.programs = programs_;
-  snapshot.values.reserve(params_.size());
-  for (const PluginParam& param : params_)
-    snapshot.values.push_back(param.value());
-  snapshot.current_program = current_program_;
+  SnapshotPrograms(&snapshot);
   return snapshot;
+}
+
+void PluginBase::SnapshotPrograms(ProgramsSnapshot* snapshot) const {
+  std::lock_guard lock(mutex_);
+  snapshot->programs = programs_;
+  snapshot->values.resize(params_.size());
+  for (size_t i = 0; i < params_.size(); ++i)
+    snapshot->values[i] = params_[i].value();
+  snapshot->current_program = current_program_;
 }
 
 void PluginBase::RestorePrograms(const ProgramsSnapshot& snapshot) {
@@ -271,7 +275,11 @@ void PluginBase::ModifyCurrentPreset(const char* name) {
   PresetSlot& slot = programs_[static_cast<size_t>(current_program_)];
   slot.state.Clear();
   SaveState(slot.state);
-  if (name && name[0]) CopyString(slot.name, name, PresetSlot::kNameSize);
+  if (name && name[0]) {
+    CopyString(slot.name, name, PresetSlot::kNameSize);
+    // A rename from anywhere (the host, a file, the menu) shows in the open editor.
+    RefreshEditorControls();
+  }
 }
 
 bool PluginBase::RecallProgram(int n) {

@@ -127,6 +127,8 @@ class PluginBase {
   // A copy of the slots and parameters, and its restoration (which tells the engine and the
   // editor), so that a reader can put back what it changed when the data proves unusable.
   ProgramsSnapshot SnapshotPrograms() const;
+  // The same into `snapshot`, reusing its storage: no allocation once it has held one.
+  void SnapshotPrograms(ProgramsSnapshot* snapshot) const;
   void RestorePrograms(const ProgramsSnapshot& snapshot);
   static void WriteChunkHeader(StateChunk& chunk);
   // Returns the framework version and advances the position past the header, or 0.

@@ -1,16 +1,38 @@
 // PluginParam: declaration, normalised mapping and display texts.
 #include "core/plugin_param.h"
 
+#include "core/number_text.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
 namespace vantor {
 
+size_t Utf8PrefixLength(const char* text, size_t length, size_t max_bytes) {
+  if (length <= max_bytes) return length;
+  // The byte after the cut continues a character that began before it: cut before that
+  // character instead. A character has at most three continuation bytes; stray ones in text
+  // that is not UTF-8 are not chased further.
+  size_t n = max_bytes;
+  for (int back = 0; back < 3 && n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80;
+       ++back) {
+    --n;
+  }
+  if ((static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) return max_bytes;
+  return n;
+}
+
+std::string Utf8Prefix(const std::string& text, size_t max_bytes) {
+  return text.substr(0, Utf8PrefixLength(text.data(), text.size(), max_bytes));
+}
+
 void CopyString(char* dest, const char* src, int dest_size) {
   if (dest_size <= 0) return;
   if (!src) src = "";
-  size_t n = strnlen(src, static_cast<size_t>(dest_size - 1));
+  const size_t limit = static_cast<size_t>(dest_size - 1);
+  // One byte past the limit tells whether there is more to cut.
+  const size_t n = Utf8PrefixLength(src, strnlen(src, limit + 1), limit);
   memcpy(dest, src, n);
   dest[n] = '\0';
 }
@@ -90,14 +112,14 @@ void PluginParam::GetDisplayText(double v, bool is_normalised, char* out, int ou
   }
   if (negate_display_) v = -v;
   if (display_precision_ > 0) {
-    snprintf(out, static_cast<size_t>(out_size), "%.*f", display_precision_, v);
+    FormatFixed(v, display_precision_, out, static_cast<size_t>(out_size));
   } else {
     // Truncation toward zero; values beyond int range are shown rather than overflowed.
     double t = std::trunc(v);
     if (std::fabs(t) < 2e9) {
       snprintf(out, static_cast<size_t>(out_size), "%d", static_cast<int>(t));
     } else {
-      snprintf(out, static_cast<size_t>(out_size), "%.0f", t);
+      FormatFixed(t, 0, out, static_cast<size_t>(out_size));
     }
   }
 }

@@ -78,7 +78,14 @@ class PluginParam {
   std::vector<ParamDisplayText> display_texts_;
 };
 
-// Copies at most dest_size - 1 bytes of src and always terminates (when dest_size > 0).
+// Copies at most dest_size - 1 bytes of src and always terminates (when dest_size > 0). A cut
+// never splits a UTF-8 character.
 void CopyString(char* dest, const char* src, int dest_size);
+
+// The length of the longest start of `text` (`length` bytes) of at most `max_bytes` bytes that
+// does not end inside a UTF-8 character.
+size_t Utf8PrefixLength(const char* text, size_t length, size_t max_bytes);
+// `text` cut to at most `max_bytes` bytes on a character boundary.
+std::string Utf8Prefix(const std::string& text, size_t max_bytes);
 
 }  // namespace vantor

@@ -54,7 +54,8 @@ int StateChunk::GetString(std::string* out, int p) const {
   p = GetInt32(&length, p);
   if (p < 0 || length < 0) return -1;
   if (static_cast<int64_t>(p) + length > static_cast<int64_t>(bytes_.size())) return -1;
-  out->assign(reinterpret_cast<const char*>(bytes_.data()) + p, static_cast<size_t>(length));
+  if (out)
+    out->assign(reinterpret_cast<const char*>(bytes_.data()) + p, static_cast<size_t>(length));
   return p + length;
 }
 

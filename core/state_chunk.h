@@ -23,6 +23,7 @@ class StateChunk {
   int GetBytes(void* out, int size, int p) const;
   int GetInt32(int32_t* out, int p) const;
   int GetDouble(double* out, int p) const;
+  // A null `out` skips the string without copying it (nothing is allocated).
   int GetString(std::string* out, int p) const;
 
   void Clear() { bytes_.clear(); }

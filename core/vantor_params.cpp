@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/number_text.h"
 #include "core/plugin_base.h"
 #include "engine/pitch.h"
 
@@ -252,30 +253,33 @@ std::string InfoLine(const PluginBase& plugin, int index) {
   if (index > kParamCount - 1) return "Version 1.3.1.N";
   const PluginParam* param = plugin.Param(index);
   if (!param) return "";
-  char value[64];
+  std::string value;
   switch (Table()[static_cast<size_t>(index)].info) {
-    case InfoFormat::Text:
-      param->GetDisplayText(param->value(), false, value, sizeof value);
+    case InfoFormat::Text: {
+      char text[64];
+      param->GetDisplayText(param->value(), false, text, sizeof text);
+      value = text;
       break;
+    }
     case InfoFormat::Percent:
-      snprintf(value, sizeof value, "%.0f%%", param->ToNormalized() * 100.0);
+      value = FixedText(param->ToNormalized() * 100.0, 0) + "%";
       break;
     case InfoFormat::BipolarPercent:
-      snprintf(value, sizeof value, "%.0f%%", param->ToNormalized() * 200.0 - 100.0);
+      value = FixedText(param->ToNormalized() * 200.0 - 100.0, 0) + "%";
       break;
     case InfoFormat::Rate:
-      snprintf(value, sizeof value, "%.2fHz", param->value() * 30.0);
+      value = FixedText(param->value() * 30.0, 2) + "Hz";
       break;
     case InfoFormat::Frequency: {
       const double steps = param->value() * kMaxPitchStep;
       const int step = std::isfinite(steps) ? static_cast<int>(std::clamp(steps, -1e9, 1e9)) : 0;
-      snprintf(value, sizeof value, "%.0fHz", PitchToFrequency(step));
+      value = FixedText(PitchToFrequency(step), 0) + "Hz";
       break;
     }
     case InfoFormat::Seconds: {
       char number[48];
       param->GetDisplayText(param->value(), false, number, sizeof number);
-      snprintf(value, sizeof value, "%ssec", number);
+      value = std::string(number) + "sec";
       break;
     }
   }

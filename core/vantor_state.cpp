@@ -25,9 +25,9 @@ int SkipVantorStateHeader(const StateChunk& chunk, int p) {
   int32_t program_index = 0;
   p = chunk.GetInt32(&program_index, p + kVantorStateTagSize);
   // Index and name are the writer's; readers skip them. A negative name length is unreadable
-  // rather than a step backwards.
-  std::string name;
-  return chunk.GetString(&name, p);
+  // rather than a step backwards. Skipped without a copy: a program change recalls a state on the
+  // audio thread.
+  return chunk.GetString(nullptr, p);
 }
 
 }  // namespace vantor

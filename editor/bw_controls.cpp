@@ -50,6 +50,9 @@ constexpr int kPastePosition = 1;
 constexpr int kLoadStartupPosition = 10;
 constexpr int kUnselectStartupPosition = 11;
 
+// The program display and menu show names up to this many bytes.
+constexpr size_t kShownNameBytes = 32;
+
 int Checked(bool on) {
   return on ? kItemChecked : 0;
 }
@@ -193,7 +196,7 @@ bool BwPresetMenu::Draw(Graphics& graphics) {
     char number[16];
     snprintf(number, sizeof number, "%02d", current);
     number_text_ = number;
-    name_text_ = std::string(plugin_->GetProgramName(current)).substr(0, 32);
+    name_text_ = Utf8Prefix(plugin_->GetProgramName(current), kShownNameBytes);
   }
   graphics.DrawText(text_style(), number_text_.c_str(), number_field_);
   graphics.DrawText(text_style(), name_text_.c_str(), name_field_);
@@ -227,10 +230,10 @@ void BwPresetMenu::ShowProgramMenu() {
       const int first = k * kProgramsPerSubmenu;
       auto submenu = std::make_unique<PopupMenu>();
       for (int n = first; n < first + kProgramsPerSubmenu; ++n) {
-        char text[64];
-        snprintf(text, sizeof text, "%02u: %.32s", static_cast<unsigned>(n),
-                 plugin_->GetProgramName(n));
-        submenu->AddItem(text, Checked(n == current));
+        char number[8];
+        snprintf(number, sizeof number, "%02u: ", static_cast<unsigned>(n));
+        submenu->AddItem(number + Utf8Prefix(plugin_->GetProgramName(n), kShownNameBytes),
+                         Checked(n == current));
       }
       submenus[k] = submenu.get();
       char title[16];

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <utility>
 
+#include "core/number_text.h"
 #include "core/plugin_base.h"
 #include "editor/editor_caches.h"
 #include "editor/raster/raster_blit.h"
@@ -88,8 +89,24 @@ int Graphics::AddControl(std::unique_ptr<Control> control) {
   // The parameter path walks the list under the plug-in object's lock.
   std::unique_lock<std::recursive_mutex> lock;
   if (plugin_) lock = std::unique_lock(plugin_->mutex());
+  Bind(control.get(), control->param_index(), -1);
+  for (int aux = 0; aux < control->NumAuxParams(); ++aux) {
+    // A parameter bound twice among the aux slots reaches only the first.
+    const int32_t index = control->AuxParamIndex(aux);
+    bool earlier = false;
+    for (int before = 0; before < aux; ++before)
+      earlier = earlier || control->AuxParamIndex(before) == index;
+    if (!earlier) Bind(control.get(), index, aux);
+  }
   controls_.push_back(std::move(control));
   return NumControls() - 1;
+}
+
+void Graphics::Bind(Control* control, int32_t index, int aux) {
+  if (index < 0) return;
+  if (bindings_.size() <= static_cast<size_t>(index))
+    bindings_.resize(static_cast<size_t>(index) + 1);
+  bindings_[static_cast<size_t>(index)].push_back({control, aux});
 }
 
 void Graphics::RemoveAllControls() {
@@ -101,6 +118,7 @@ void Graphics::RemoveAllControls() {
   std::unique_lock<std::recursive_mutex> lock;
   if (plugin_) lock = std::unique_lock(plugin_->mutex());
   old.swap(controls_);
+  bindings_.clear();
 }
 
 Control* Graphics::GetControl(int index) const {
@@ -124,13 +142,12 @@ void Graphics::SetControlsFromParameter(int index, double value, bool normalised
     if (!param) return;
     value = param->ToNormalized(value);
   }
-  for (auto& control : controls_) {
-    if (control->param_index() == index) control->SetValueFromPlugin(value);
-    for (int aux = 0; aux < control->NumAuxParams(); ++aux) {
-      if (control->AuxParamIndex(aux) == index) {
-        control->SetAuxValueFromPlugin(aux, value);
-        break;
-      }
+  if (static_cast<size_t>(index) >= bindings_.size()) return;
+  for (const Binding& binding : bindings_[static_cast<size_t>(index)]) {
+    if (binding.aux < 0) {
+      binding.control->SetValueFromPlugin(value);
+    } else {
+      binding.control->SetAuxValueFromPlugin(binding.aux, value);
     }
   }
 }
@@ -258,8 +275,9 @@ bool Graphics::DrawText(TextStyle& style, const char* text, const Rect& rect) {
   const std::unique_lock lock = font->Lock();  // the font may be shared with other editors
   font->SetTextColor(c.Pixel());
   font->SetCombineMode(c.a == 255 ? kRasterCopy : kRasterCopy | kRasterUseSourceAlpha, 1.0f);
-  // Unclipped by its rectangle, but kept within the area being redrawn, so that nothing is left
-  // in the drawing bitmap that a later redraw of that area would not repaint.
+  // Unclipped by its rectangle, but kept within the area being redrawn (within the control
+  // being drawn), so that nothing is left in the drawing bitmap that a later redraw of that
+  // area would not repaint.
   RasterRect area = ToRaster(draw_area_);
   font->set_clip(&area);
   RasterRect r = ToRaster(rect);
@@ -352,7 +370,14 @@ void Graphics::HandleMouseDown(int x, int y, const MouseMods& mods) {
   Control* control = GetControl(hit);
   BeginGesture(control);
   control->MouseDown(x, y, mods);
+  EndGestureIfMouseTaken(hit);
   RunDeferred();
+}
+
+void Graphics::EndGestureIfMouseTaken(int pressed) {
+  // A menu opened by the press took the mouse and swallows the release, so the gesture ends
+  // with the menu, chosen or not.
+  if (mouse_capture_ != pressed) EndGesture();
 }
 
 void Graphics::RunDeferred() {
@@ -403,13 +428,15 @@ bool Graphics::HandleDoubleClick(int x, int y, const MouseMods& mods) {
   last_y_ = y;
   BeginGesture(control);
   control->MouseDown(x, y, mods);
+  EndGestureIfMouseTaken(hit);
   RunDeferred();
-  return true;
+  return mouse_capture_ == hit;
 }
 
 void Graphics::HandleMouseWheel(int x, int y, const MouseMods& mods, int d) {
   Control* control = GetControl(Target(x, y));
-  if (!control) return;
+  // A step of nothing changes nothing, so the host is not told of an edit either.
+  if (!control || d == 0) return;
   // Each wheel step is a gesture of its own unless a drag is already one.
   const bool own_gesture = gesture_param_ < 0;
   if (own_gesture) BeginGesture(control);
@@ -470,9 +497,13 @@ bool Graphics::CollectDirtyArea(Rect& area) {
 
 void Graphics::RedrawArea(const Rect& area) {
   if (!drawing_bitmap_) return;
-  draw_area_ = area.Intersect({0, 0, drawing_bitmap_->Width(), drawing_bitmap_->Height()});
+  const Rect redrawn = area.Intersect({0, 0, drawing_bitmap_->Width(), drawing_bitmap_->Height()});
   for (auto& control : controls_) {
-    if (!control->hidden() && control->rect().Intersects(draw_area_)) control->Draw(*this);
+    if (control->hidden() || !control->rect().Intersects(redrawn)) continue;
+    // Each control draws within its own rectangle only (a text wider than its control is cut
+    // there): what it leaves is repainted whenever it is redrawn, so no traces remain.
+    draw_area_ = redrawn.Intersect(control->rect());
+    control->Draw(*this);
   }
   for (auto& control : controls_)
     control->MarkClean();
@@ -490,7 +521,7 @@ std::string Graphics::FormatForEntry(const PluginParam& param) {
 
 void Graphics::CommitTextEntry(Control* control, PluginParam* param, const std::string& entered) {
   if (!control) return;
-  const std::string text = entered.substr(0, kMaxEnteredText);
+  const std::string text = Utf8Prefix(entered, kMaxEnteredText);
   if (!param) {
     control->TakeEnteredText(text);
     return;
@@ -504,7 +535,7 @@ void Graphics::CommitTextEntry(Control* control, PluginParam* param, const std::
       }
     }
   } else {
-    v = strtod(text.c_str(), nullptr);  // 0 when there is no number
+    v = LeadingNumber(text.c_str());  // 0 when there is no number
     if (!std::isfinite(v)) v = 0.0;
     if (param->negate_display()) v = -v;
   }

@@ -34,7 +34,7 @@ class Graphics : public PluginEditor {
   static constexpr int kFramesPerSecond = 25;
   // Quiet timer ticks after which the plug-in object gets an IdleTick.
   static constexpr int kIdleTicks = 20;
-  // Characters an in-place text entry delivers at most.
+  // Bytes an in-place text entry delivers at most (cut between UTF-8 characters).
   static constexpr size_t kMaxEnteredText = 31;
 
   // `plugin` is the plug-in object whose parameters the editor shows; not owned, may be null.
@@ -143,7 +143,7 @@ class Graphics : public PluginEditor {
   // must not delete the control whose handler asked for it.
   void RunAfterEvent(std::function<void()> work) { deferred_.push_back(std::move(work)); }
 
-  // Ends an in-place text entry with the text typed (cut to kMaxEnteredText characters): with a
+  // Ends an in-place text entry with the text typed (cut to kMaxEnteredText bytes): with a
   // parameter the text becomes its value, otherwise the control takes the text.
   void CommitTextEntry(Control* control, PluginParam* param, const std::string& text);
   // Draws `text` into any bitmap (a platform window's menus and prompts draw with the editor's
@@ -197,12 +197,25 @@ class Graphics : public PluginEditor {
   int Target(int x, int y) const;
   void BeginGesture(Control* control);
   void EndGesture();
+  // After the press on control `pressed`: ends the gesture when something took the mouse.
+  void EndGestureIfMouseTaken(int pressed);
   void RunDeferred();
+  // Adds `control` to the controls reached by parameter `index` (nothing for -1); `aux` is its
+  // aux slot for that parameter, -1 for its own value.
+  void Bind(Control* control, int32_t index, int aux);
+
+  // Per parameter index, the controls bound to it in the order they were added, so that the
+  // parameter path (any thread, under the plug-in's lock) touches only those.
+  struct Binding {
+    Control* control;
+    int aux;
+  };
+  std::vector<std::vector<Binding>> bindings_;
 
   std::vector<std::function<void()>> deferred_;
   int idle_count_ = 0;
   int gesture_param_ = -1;  // parameter whose edit gesture the host was told of, -1 none
-  Rect draw_area_;          // the area being redrawn
+  Rect draw_area_;          // the area being redrawn, within the control being drawn
 };
 
 // The editor object of this platform, created by the instrument shell for each plug-in object.

@@ -188,7 +188,25 @@ TextControl::TextControl(PluginBase* plugin, const Rect& rect, const TextStyle& 
 
 bool TextControl::Draw(Graphics& graphics) {
   if (text_.empty()) return true;
-  return graphics.DrawText(text_style(), text_.c_str(), rect_);
+  TextStyle& style = text_style();
+  // A text wider than the control is drawn smaller, at the largest size that fits (down to
+  // kSmallestFit), centred on the same middle line; what still does not fit is cut at the
+  // control's edges.
+  const int width = rect_.Width();
+  Rect measured = rect_;
+  if (style.size <= kSmallestFit || !graphics.MeasureText(style, text_.c_str(), measured) ||
+      measured.Width() <= width)
+    return graphics.DrawText(style, text_.c_str(), rect_);
+  TextStyle smaller = style;
+  for (smaller.size = style.size - 1; smaller.size > kSmallestFit; --smaller.size) {
+    smaller.cached_font = nullptr;
+    measured = rect_;
+    if (graphics.MeasureText(smaller, text_.c_str(), measured) && measured.Width() <= width) break;
+  }
+  smaller.cached_font = nullptr;
+  Rect lowered = rect_;
+  lowered.top += (style.size - smaller.size) / 2;
+  return graphics.DrawText(smaller, text_.c_str(), lowered);
 }
 
 void TextControl::SetText(const std::string& text) {

@@ -98,9 +98,12 @@ class FaderControl : public Control {
   Direction direction_;
 };
 
-// A line of text in its style; bound to no parameter.
+// A line of text in its style, made smaller where it would not fit; bound to no parameter.
 class TextControl : public Control {
  public:
+  // The smallest size a text is made to fit its control.
+  static constexpr int kSmallestFit = 9;
+
   TextControl(PluginBase* plugin, const Rect& rect, const TextStyle& style,
               std::string text = std::string());
   bool Draw(Graphics& graphics) override;

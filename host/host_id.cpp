@@ -1,7 +1,6 @@
 // Host identification tables and rules.
 #include "host/host_id.h"
 
-#include <cctype>
 #include <cstring>
 #include <string>
 
@@ -34,10 +33,13 @@ constexpr int kHostSawStudio = 20;
 // Host strings arrive in 256-byte buffers; anything past that is not read.
 constexpr size_t kHostStringSize = 256;
 
+// ASCII letters only: the host's locale may fold others differently (in Turkish, 'I' has no
+// one-byte lower case), and every name matched here is ASCII.
 std::string Lower(const char* s) {
   std::string out(s ? s : "", s ? strnlen(s, kHostStringSize - 1) : 0);
-  for (char& c : out)
-    c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
   return out;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/number_text.h"
 #include "core/plugin_editor.h"
 #include "host/host_id.h"
 
@@ -316,18 +317,17 @@ intptr_t PluginVst::SetChunk(int32_t index, intptr_t size, const void* data) {
 
   // Whatever cannot be read must not cost the user a program: read, and put everything back
   // when the chunk turns out to be unusable.
-  const ProgramsSnapshot before = SnapshotPrograms();
+  SnapshotPrograms(&before_chunk_);
   int p = ReadChunk(is_bank, size);
   if (vendor_quirk && p != size) {
     // Not used up as a program chunk: these hosts hand banks in the same way. Data that is no
     // bank either keeps the program reading's verdict.
     bank_chunk_ = chunk;
     int q = 0;
-    if (ReadChunkHeader(bank_chunk_, &q) >= kChunkBankVersion)
-      p = UnserializePresets(bank_chunk_, q);
+    if (ReadChunkHeader(bank_chunk_, &q) >= kChunkBankVersion) p = ReadPresets(bank_chunk_, q);
   }
   if (p < 0) {
-    RestorePrograms(before);
+    RestorePrograms(before_chunk_);
     return 0;
   }
   RefreshEditorControls();
@@ -338,7 +338,8 @@ int PluginVst::ReadChunk(bool is_bank, intptr_t size) {
   const StateChunk& chunk = is_bank ? bank_chunk_ : state_chunk_;
   int p = 0;
   const int32_t version = ReadChunkHeader(chunk, &p);
-  if (is_bank && version >= kChunkBankVersion) return UnserializePresets(chunk, p);
+  // SetChunk keeps the programs to put back, so the bank is read without another copy of them.
+  if (is_bank && version >= kChunkBankVersion) return ReadPresets(chunk, p);
   p = LoadState(chunk, p);
   if (p >= size) {
     ModifyCurrentPreset(nullptr);
@@ -364,7 +365,7 @@ intptr_t PluginVst::StringToParameter(int32_t index, const char* text) {
   if (!text) return 1;
   double value;
   if (param->display_texts().empty()) {
-    value = atof(text);
+    value = LeadingNumber(text);
     if (param->negate_display()) value = -value;
     if (std::isnan(value)) return 0;
   } else {

@@ -84,6 +84,9 @@ class PluginVst : public PluginBase {
   int32_t host_extension_flags_ = 0;
   StateChunk state_chunk_;
   StateChunk bank_chunk_;
+  // What effSetChunk puts back when the host's chunk proves unusable; kept between calls so
+  // that hosts loading chunks in a row do not allocate a copy of every program each time.
+  ProgramsSnapshot before_chunk_;
   vst::AEffect effect_{};
   vst::ERect editor_rect_{};
   vst::VstSpeakerArrangement input_arrangement_{};

@@ -28,6 +28,8 @@ using ProcessDoubleProc = void(VST_CALL*)(AEffect* effect, double** inputs, doub
                                           int32 sample_frames);
 using SetParameterProc = void(VST_CALL*)(AEffect* effect, int32 index, float parameter);
 using GetParameterProc = float(VST_CALL*)(AEffect* effect, int32 index);
+// VSTPluginMain and main, which hosts look up by these undecorated names.
+using PluginEntryProc = AEffect*(VST_CALL*)(AudioMasterCallback host);
 
 constexpr int32 FourCC(char a, char b, char c, char d) {
   return static_cast<int32>((static_cast<uint32_t>(static_cast<uint8_t>(a)) << 24) |
@@ -340,28 +342,77 @@ constexpr int32 kFxProgramChunkMagic = FourCC('F', 'P', 'C', 'h');
 constexpr int32 kFxBankMagic = FourCC('F', 'x', 'B', 'k');
 constexpr int32 kFxBankChunkMagic = FourCC('F', 'B', 'C', 'h');
 
+// The layouts every host expects, checked wherever this header is compiled, so each build (the
+// 64-bit ones and the Windows x86 one) proves its own. Pointer-sized fields first.
 #if INTPTR_MAX == INT64_MAX
 static_assert(sizeof(AEffect) == 192, "AEffect is 192 bytes on 64-bit targets");
 static_assert(offsetof(AEffect, dispatcher) == 8);
+static_assert(offsetof(AEffect, process) == 16);
+static_assert(offsetof(AEffect, setParameter) == 24);
+static_assert(offsetof(AEffect, getParameter) == 32);
 static_assert(offsetof(AEffect, numPrograms) == 40);
 static_assert(offsetof(AEffect, flags) == 56);
 static_assert(offsetof(AEffect, resvd1) == 64);
 static_assert(offsetof(AEffect, initialDelay) == 80);
 static_assert(offsetof(AEffect, ioRatio) == 92);
 static_assert(offsetof(AEffect, object) == 96);
+static_assert(offsetof(AEffect, user) == 104);
 static_assert(offsetof(AEffect, uniqueID) == 112);
+static_assert(offsetof(AEffect, version) == 116);
 static_assert(offsetof(AEffect, processReplacing) == 120);
 static_assert(offsetof(AEffect, processDoubleReplacing) == 128);
 static_assert(offsetof(AEffect, future) == 136);
-static_assert(sizeof(VstMidiSysexEvent) == 48);
+static_assert(sizeof(VstEvents) == 32);
 static_assert(offsetof(VstEvents, events) == 16);
+static_assert(sizeof(VstMidiSysexEvent) == 48);
+static_assert(offsetof(VstMidiSysexEvent, resvd1) == 24);
+static_assert(offsetof(VstMidiSysexEvent, sysexDump) == 32);
+#elif INTPTR_MAX == INT32_MAX
+static_assert(sizeof(AEffect) == 144, "AEffect is 144 bytes with 4-byte pointers");
+static_assert(offsetof(AEffect, dispatcher) == 4);
+static_assert(offsetof(AEffect, process) == 8);
+static_assert(offsetof(AEffect, setParameter) == 12);
+static_assert(offsetof(AEffect, getParameter) == 16);
+static_assert(offsetof(AEffect, numPrograms) == 20);
+static_assert(offsetof(AEffect, flags) == 36);
+static_assert(offsetof(AEffect, resvd1) == 40);
+static_assert(offsetof(AEffect, initialDelay) == 48);
+static_assert(offsetof(AEffect, ioRatio) == 60);
+static_assert(offsetof(AEffect, object) == 64);
+static_assert(offsetof(AEffect, user) == 68);
+static_assert(offsetof(AEffect, uniqueID) == 72);
+static_assert(offsetof(AEffect, version) == 76);
+static_assert(offsetof(AEffect, processReplacing) == 80);
+static_assert(offsetof(AEffect, processDoubleReplacing) == 84);
+static_assert(offsetof(AEffect, future) == 88);
+static_assert(sizeof(VstEvents) == 16);
+static_assert(offsetof(VstEvents, events) == 8);
+static_assert(sizeof(VstMidiSysexEvent) == 32);
+static_assert(offsetof(VstMidiSysexEvent, resvd1) == 20);
+static_assert(offsetof(VstMidiSysexEvent, sysexDump) == 24);
+#else
+#error "the VST 2.4 records are laid out for 32-bit and 64-bit pointers only"
 #endif
-static_assert(sizeof(VstMidiEvent) == 32);
+// The same on every target.
 static_assert(sizeof(VstEvent) == 32);
+static_assert(sizeof(VstMidiEvent) == 32);
+static_assert(offsetof(VstMidiEvent, deltaFrames) == 8);
+static_assert(offsetof(VstMidiEvent, midiData) == 24);
+static_assert(offsetof(VstMidiEvent, noteOffVelocity) == 29);
 static_assert(sizeof(ERect) == 8);
 static_assert(sizeof(VstTimeInfo) == 88);
+static_assert(offsetof(VstTimeInfo, tempo) == 32);
+static_assert(offsetof(VstTimeInfo, timeSigNumerator) == 64);
+static_assert(offsetof(VstTimeInfo, flags) == 84);
 static_assert(sizeof(VstPinProperties) == 128);
+static_assert(offsetof(VstPinProperties, flags) == 64);
+static_assert(offsetof(VstPinProperties, shortLabel) == 72);
+static_assert(sizeof(VstSpeakerProperties) == 112);
+static_assert(sizeof(VstSpeakerArrangement) == 904);
+static_assert(offsetof(VstSpeakerArrangement, speakers) == 8);
 static_assert(sizeof(MidiKeyName) == 80);
+static_assert(offsetof(MidiKeyName, keyName) == 8);
 static_assert(sizeof(VstPatchChunkInfo) == 64);
+static_assert(offsetof(VstPatchChunkInfo, numElements) == 12);
 
 }  // namespace vst

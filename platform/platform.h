@@ -14,6 +14,10 @@ namespace vantor::platform {
 // Per-user folder for settings (the local application data folder on Windows, the XDG
 // configuration folder elsewhere). Without trailing separator.
 std::string UserConfigFolder();
+// Per-user folder for what a program remembers between runs (the local application data folder
+// on Windows, the XDG state folder elsewhere: $XDG_STATE_HOME or ~/.local/state). Without
+// trailing separator.
+std::string UserStateFolder();
 // The user's documents and desktop folders. Without trailing separator.
 std::string DocumentsFolder();
 std::string DesktopFolder();
@@ -43,7 +47,9 @@ bool WriteWholeFile(const std::string& path, const void* data, size_t size);
 // A plain HTTP GET of http://host:port/path, sent directly (no proxy) with the given user
 // agent and "Accept: */*". Appends to `reply` the body as far as it arrived, at most
 // `max_size` bytes; the whole exchange is bounded by `timeout_ms`. False when no connection
-// could be made or the request failed before any byte of the reply arrived.
+// could be made, the request failed before any byte of the reply arrived, or the server
+// answered with a status other than success (2xx after any redirections); the body of such an
+// answer is not appended.
 bool HttpGet(const std::string& host, int port, const std::string& path,
              const std::string& user_agent, int timeout_ms, size_t max_size, std::string* reply);
 

@@ -1,5 +1,4 @@
 // Synth: the per-user configuration file: finding it, reading it and writing its groups.
-#include <clocale>
 #include <cstdlib>
 #include <cstring>
 
@@ -59,7 +58,6 @@ int32_t LeadingInteger(const std::string& value) {
 }  // namespace
 
 void Synth::FindConfigFile() {
-  setlocale(LC_ALL, "en_US.UTF-8");
   const std::string folder = platform::JoinPath(platform::UserConfigFolder(), kMakerFolder);
   platform::MakeFolders(folder);
   config_path_ = platform::JoinPath(folder, kConfigFileName);

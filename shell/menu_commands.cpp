@@ -38,8 +38,7 @@ std::string Synth::FolderOf(const std::string& path) {
 }
 
 std::string Synth::ProposedProgramFileName() const {
-  std::string name = GetProgramName(current_program_);
-  if (name.size() > kProposedNameLength) name.resize(kProposedNameLength);
+  std::string name = Utf8Prefix(GetProgramName(current_program_), kProposedNameLength);
   for (char& c : name) {
     if (strchr("<>:\"/\\|?*", c) && c != '\0') c = '_';
   }

@@ -105,10 +105,11 @@ bool Synth::SaveBankFile(const std::string& path) {
 bool Synth::LoadProgramBytes(const uint8_t* data, size_t size) {
   FxHeader header;
   if (!ParseFxHeader(data, size, &header) || IsFxBank(header.kind)) return false;
-  if (header.format_version != kProgramFormatVersion || header.plugin_id != unique_id_ ||
-      header.count != kNumParams) {
+  if (header.format_version != kProgramFormatVersion || header.plugin_id != unique_id_)
     return false;
-  }
+  // The count describes the floats of a parameter list; a chunk carries its own values, and other
+  // writers leave the field zero or put their own figure there.
+  if (header.kind == kFxProgramParams && header.count != kNumParams) return false;
   std::lock_guard lock(mutex_);
   if (header.kind == kFxProgramChunk) {
     StateChunk chunk;

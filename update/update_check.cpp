@@ -63,9 +63,10 @@ std::string VersionText(int32_t code) {
 
 int CheckOnlineForUpdate(Graphics& editor, const UpdateServer& server, int32_t own_code) {
   std::string reply;
-  platform::HttpGet(server.host, server.port, server.path, kProductName, server.timeout_ms,
-                    kMaxReply, &reply);
-  if (reply.empty()) {
+  // An error status (404, 503, ...) is a check that failed, whatever page came with it.
+  const bool answered = platform::HttpGet(server.host, server.port, server.path, kProductName,
+                                          server.timeout_ms, kMaxReply, &reply);
+  if (!answered || reply.empty()) {
     editor.ShowMessageBox(ContactErrorText(server.web_host).c_str(), kUpdateCaption,
                           MessageBoxType::ErrorOk);
     return kUpdateNoReply;

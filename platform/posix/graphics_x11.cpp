@@ -22,6 +22,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "platform/posix/x11_ui.h"
 
@@ -250,7 +251,13 @@ void GraphicsX11::Idle() {
       if (next_tick_ <= now) next_tick_ = now + period;  // a late host is not caught up with
       OnTimer();
     }
-    if (display_) XFlush(Dpy(display_));
+    // What was drawn is on the screen when the host's idle call returns, so that a host that
+    // shows or reads its window next finds it there.
+    if (display_ && std::exchange(presented_, false)) {
+      XSync(Dpy(display_), False);
+    } else if (display_) {
+      XFlush(Dpy(display_));
+    }
   }
   in_idle_ = false;
   // The host destroyed its window under ours: nothing is left to draw on.
@@ -399,6 +406,7 @@ void GraphicsX11::PresentArea(const Rect& area) {
   if (!display_ || window_gone_ || !drawing_bitmap()) return;
   x11::PutPixels(Dpy(display_), window_, static_cast<GC>(gc_), depth_, *drawing_bitmap(), area.left,
                  area.top, area.Width(), area.Height());
+  presented_ = true;
 }
 
 void GraphicsX11::Resize(int width, int height) {

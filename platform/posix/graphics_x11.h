@@ -111,6 +111,7 @@ class GraphicsX11 : public Graphics {
   int last_press_x_ = -10000;
   int last_press_y_ = -10000;
   bool in_idle_ = false;
+  bool presented_ = false;  // drawn since the last idle call
   std::unique_ptr<Entry> entry_;
   EditState edit_state_ = EditState::Idle;
   unsigned long blank_cursor_ = 0;

@@ -8,7 +8,18 @@
 namespace vantor::platform {
 namespace {
 
+// Only a success status carries the resource; an error page's body is no answer to the request.
+bool IsSuccess(long status) {
+  return status >= 200 && status <= 299;
+}
+
+long StatusOf(CURL* curl) {
+  long status = 0;
+  return curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK ? status : 0;
+}
+
 struct Sink {
+  CURL* curl;
   std::string* reply;
   size_t room;  // bytes the reply may still take
   bool arrived = false;
@@ -17,6 +28,8 @@ struct Sink {
 size_t Append(char* data, size_t size, size_t count, void* user) {
   auto* sink = static_cast<Sink*>(user);
   const size_t bytes = size * count;
+  // Taking nothing ends the transfer: the body of an error reply is not read.
+  if (!IsSuccess(StatusOf(sink->curl))) return 0;
   if (bytes > 0) sink->arrived = true;
   const size_t taken = bytes < sink->room ? bytes : sink->room;
   sink->reply->append(data, taken);
@@ -40,7 +53,7 @@ bool HttpGet(const std::string& host, int port, const std::string& path,
   if (!curl) return false;
   const std::string url = "http://" + host + ":" + std::to_string(port) +
                           (path.empty() || path[0] != '/' ? "/" : "") + path;
-  Sink sink{reply, max_size};
+  Sink sink{curl, reply, max_size};
   curl_slist* headers = curl_slist_append(nullptr, "Accept: */*");
   const long timeout = timeout_ms > 0 ? timeout_ms : 1;
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
@@ -59,9 +72,10 @@ bool HttpGet(const std::string& host, int port, const std::string& path,
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Append);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
   const CURLcode result = curl_easy_perform(curl);
+  const bool success = IsSuccess(StatusOf(curl));
   curl_easy_cleanup(curl);
   curl_slist_free_all(headers);
-  return result == CURLE_OK || sink.arrived;
+  return success && (result == CURLE_OK || sink.arrived);
 }
 
 }  // namespace vantor::platform

@@ -83,6 +83,12 @@ std::string UserConfigFolder() {
   return JoinPath(HomeFolder(), ".config");
 }
 
+std::string UserStateFolder() {
+  const char* xdg = getenv("XDG_STATE_HOME");
+  if (xdg && xdg[0] == '/') return StripTrailingSeparators(xdg);
+  return JoinPath(HomeFolder(), ".local/state");
+}
+
 std::string DocumentsFolder() {
   return UserDir("XDG_DOCUMENTS_DIR", "Documents");
 }

@@ -428,6 +428,8 @@ PopupMenu* RunPopupMenu(Display* display, Graphics& fonts, PopupMenu& menu, int 
   XGrabPointer(display, grab_window, True, kPointerEvents, GrabModeAsync, GrabModeAsync, None, None,
                CurrentTime);
   XGrabKeyboard(display, grab_window, True, GrabModeAsync, GrabModeAsync, CurrentTime);
+  // Named once it takes input, so that tools (and tests) that look for it find it ready.
+  XStoreName(display, grab_window, kMenuWindowName);
 
   // Opens the submenu of item `index` of level `depth` beside it, closing deeper levels.
   auto open_submenu = [&](size_t depth, int index) {
@@ -438,8 +440,10 @@ PopupMenu* RunPopupMenu(Display* display, Graphics& fonts, PopupMenu& menu, int 
     if (!item || !item->submenu || (item->flags & kItemDisabled) || item->submenu->NumItems() == 0)
       return;
     if (open(*item->submenu, level.x + level.w - 3,
-             level.y + level.tops[static_cast<size_t>(index)]))
+             level.y + level.tops[static_cast<size_t>(index)])) {
       levels[depth]->opened = index;
+      XStoreName(display, levels.back()->window, kSubmenuWindowName);
+    }
   };
   auto find = [&](int x, int y, size_t* depth) {
     for (size_t d = levels.size(); d-- > 0;) {
@@ -455,6 +459,19 @@ PopupMenu* RunPopupMenu(Display* display, Graphics& fonts, PopupMenu& menu, int 
     for (auto& level : levels)
       PaintLevel(display, *level);
   };
+  // The release of the very press that opened the menu lands on it when the menu opens over
+  // the pointer (pushed up at the bottom of the screen). A release chooses only once a press
+  // began in the menu or the pointer has moved onto another item than the one it opened on.
+  bool armed = false;
+  size_t start_depth = 0;
+  int start_item = -2;
+  {
+    Window root = 0, child = 0;
+    int x = 0, y = 0, wx = 0, wy = 0;
+    unsigned mask = 0;
+    if (XQueryPointer(display, grab_window, &root, &child, &x, &y, &wx, &wy, &mask))
+      start_item = find(x, y, &start_depth);
+  }
 
   PopupMenu* chosen = nullptr;
   bool done = false;
@@ -478,6 +495,7 @@ PopupMenu* RunPopupMenu(Display* display, Graphics& fonts, PopupMenu& menu, int 
         size_t depth = 0;
         const int item = find(event.xmotion.x_root, event.xmotion.y_root, &depth);
         if (item == -2) break;
+        if (item >= 0 && (item != start_item || depth != start_depth)) armed = true;
         levels[depth]->highlighted = item;
         if (item >= 0 && levels[depth]->menu->Item(item)->submenu) {
           open_submenu(depth, item);
@@ -489,11 +507,15 @@ PopupMenu* RunPopupMenu(Display* display, Graphics& fonts, PopupMenu& menu, int 
       }
       case ButtonPress: {
         size_t depth = 0;
-        if (find(event.xbutton.x_root, event.xbutton.y_root, &depth) == -2) done = true;
+        if (find(event.xbutton.x_root, event.xbutton.y_root, &depth) == -2) {
+          done = true;
+        } else {
+          armed = true;
+        }
         break;
       }
       case ButtonRelease: {
-        if (event.xbutton.button > 3) break;
+        if (event.xbutton.button > 3 || !armed) break;
         size_t depth = 0;
         const int item = find(event.xbutton.x_root, event.xbutton.y_root, &depth);
         if (item < 0) break;

@@ -68,6 +68,11 @@ std::string TypedText(XKeyEvent& event, KeySym* key);
 // Everything a modal loop does not handle itself goes to `other` (the editor window's events).
 using OtherEvent = std::function<void(XEvent&)>;
 
+// The names of a popup menu's windows: the top level's once it has the pointer and keyboard,
+// a submenu's once it is shown.
+inline constexpr char kMenuWindowName[] = "Vantor menu";
+inline constexpr char kSubmenuWindowName[] = "Vantor submenu";
+
 // Shows `menu` at (root_x, root_y) as override-redirect windows with submenus, and runs until
 // an item is chosen or the menu is dismissed. Returns the (sub)menu of the chosen item with its
 // chosen index set, or null.

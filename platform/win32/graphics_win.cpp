@@ -311,11 +311,18 @@ LRESULT GraphicsWin::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
         edit_state_ = EditState::Cancel;
         return 0;
       }
+      // Precision touchpads send fractions of a notch: they add up to whole notches, and a
+      // turn the other way starts afresh.
+      const int delta = GET_WHEEL_DELTA_WPARAM(wparam);
+      if ((delta < 0) != (wheel_delta_ < 0)) wheel_delta_ = 0;
+      wheel_delta_ += delta;
+      const int notches = wheel_delta_ / WHEEL_DELTA;
+      wheel_delta_ -= notches * WHEEL_DELTA;
+      if (notches == 0) return 0;
       // The wheel reports screen coordinates.
       RECT rect;
       GetWindowRect(window_, &rect);
-      HandleMouseWheel(x - rect.left, y - rect.top, Mods(GET_KEYSTATE_WPARAM(wparam)),
-                       GET_WHEEL_DELTA_WPARAM(wparam) / WHEEL_DELTA);
+      HandleMouseWheel(x - rect.left, y - rect.top, Mods(GET_KEYSTATE_WPARAM(wparam)), notches);
       return 0;
     }
     case WM_MOUSELEAVE:
@@ -516,9 +523,11 @@ void GraphicsWin::FinishTextEntry(bool commit) {
   PluginParam* param = edit_param_;
   std::string text;
   if (commit) {
-    wchar_t buffer[kMaxEnteredText + 1] = {};
-    GetWindowTextW(edit, buffer, static_cast<int>(std::size(buffer)));
-    text = platform::WideToUtf8(buffer);
+    // All of it: the cut to kMaxEnteredText bytes falls between UTF-8 characters, where a cut
+    // in UTF-16 units could split a surrogate pair.
+    std::vector<wchar_t> buffer(static_cast<size_t>(GetWindowTextLengthW(edit)) + 1, L'\0');
+    GetWindowTextW(edit, buffer.data(), static_cast<int>(buffer.size()));
+    text = platform::WideToUtf8(buffer.data());
   }
   // The entry is gone before its value acts, so nothing the value changes reaches it.
   SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_edit_proc_));

@@ -80,6 +80,7 @@ class GraphicsWin : public Graphics {
   HWND host_main_window_ = nullptr;
   std::wstring host_main_window_class_;
   POINT hidden_cursor_ = {0, 0};
+  int wheel_delta_ = 0;  // wheel turn not yet a whole notch, in WHEEL_DELTA units of 1/120
 };
 
 }  // namespace vantor

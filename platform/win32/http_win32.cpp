@@ -59,6 +59,15 @@ bool HttpGet(const std::string& host, int port, const std::string& path,
   if (!request) return false;
   SetTimeouts(request.get(), timeout_ms);
   if (!HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) return false;
+  // WinINet hands over the body of an error reply as readily as a resource; only a success
+  // status (after the redirections it followed) answers the request.
+  DWORD status = 0;
+  DWORD status_size = sizeof status;
+  if (!HttpQueryInfoA(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+                      &status_size, nullptr) ||
+      status < 200 || status > 299) {
+    return false;
+  }
 
   // Each read waits at most the timeout; a server that trickles bytes is cut off at the deadline.
   const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(std::max(timeout_ms, 0));

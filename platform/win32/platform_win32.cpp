@@ -104,6 +104,10 @@ std::string UserConfigFolder() {
   return ShellFolder(CSIDL_LOCAL_APPDATA, L"LOCALAPPDATA");
 }
 
+std::string UserStateFolder() {
+  return ShellFolder(CSIDL_LOCAL_APPDATA, L"LOCALAPPDATA");
+}
+
 std::string DocumentsFolder() {
   return ShellFolder(CSIDL_PERSONAL, L"USERPROFILE");
 }

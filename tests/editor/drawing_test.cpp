@@ -213,6 +213,38 @@ TEST(TextTest, TextControlsDrawTheirTextAndMeasuringFollowsTheAlignment) {
   text->SetText("Longer text");
   EXPECT_TRUE(text->IsDirty());
 
+  // A text a little wider than its control is drawn smaller, whole, within the control.
+  const std::string wide = "Resonator 3 Frequency";
+  Rect natural{0, 0, 0, 0};
+  ASSERT_TRUE(e.g.MeasureText(style, wide.c_str(), natural));
+  const Rect tight{10, 40, 10 + natural.Width() - 12, 56};
+  e.g.Add(std::make_unique<TextControl>(nullptr, tight, style, wide));
+  e.g.RedrawAll();
+  int ink_left = 1000, ink_right = -1;
+  for (int y = 30; y < 70; ++y)
+    for (int x = 0; x < 300; ++x)
+      if (e.At(x, y) != 0) {
+        ink_left = std::min(ink_left, x);
+        ink_right = std::max(ink_right, x);
+        EXPECT_TRUE(tight.Contains(x, y)) << x << "," << y;
+      }
+  EXPECT_GT(ink_left, tight.left);  // not cut: ink ends short of both edges
+  EXPECT_LT(ink_right, tight.right - 1);
+
+  // A text far wider than its control is cut at the control's edges, so a later redraw of the
+  // control alone leaves nothing behind.
+  text->SetText("A text far wider than the control that shows it");
+  e.g.drawing_bitmap()->Clear(0);
+  e.g.RedrawAll();
+  inked = 0;
+  for (int y = 0; y < 40; ++y)
+    for (int x = 0; x < 130; ++x)
+      if (e.At(x, y) != 0) {
+        ++inked;
+        EXPECT_TRUE(text->rect().Contains(x, y)) << x << "," << y;
+      }
+  EXPECT_GT(inked, 10);
+
   Rect centred{100, 50, 200, 60};
   ASSERT_TRUE(e.g.MeasureText(style, "Hello", centred));
   const int w = centred.Width();

@@ -20,17 +20,17 @@ TEST(GraphicsHeadlessTest, MessageBoxesTakeScriptedAnswersThenCautiousDefaults) 
 
 TEST(GraphicsHeadlessTest, FilePromptReturnsPathAndFolderOrCancels) {
   GraphicsHeadless g(nullptr);
-  g.ChooseNextFile("/tmp/banks/my.fxb");
+  g.ChooseNextFile("/home/player/banks/my.fxb");
   g.CancelNextFile();
   std::string file = "Vantor";
   std::string folder = "/start";
   g.ChooseFile(file, FileAction::Save, folder, "fxb");
-  EXPECT_EQ(file, "/tmp/banks/my.fxb");
-  EXPECT_EQ(folder, "/tmp/banks/");
+  EXPECT_EQ(file, "/home/player/banks/my.fxb");
+  EXPECT_EQ(folder, "/home/player/banks/");
   file = "x";
   g.ChooseFile(file, FileAction::Open, folder, "fxp");
   EXPECT_EQ(file, "");
-  EXPECT_EQ(folder, "/tmp/banks/");  // a cancel leaves the folder
+  EXPECT_EQ(folder, "/home/player/banks/");  // a cancel leaves the folder
   file = "y";
   g.ChooseFile(file, FileAction::Open, folder, "fxp");  // script used up: cancelled
   EXPECT_EQ(file, "");

@@ -2,10 +2,14 @@
 // events (xdotool), the drawn menus and dialogs, the text entry, and what the window shows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -28,13 +32,32 @@
 namespace vantor {
 namespace {
 
-std::vector<int> g_automated;  // parameter indices the host was told of, in order
+// What the host was told, in order: begin, automate and end of edits.
+struct Heard {
+  vst::int32 opcode;
+  vst::int32 index;
+  bool operator==(const Heard&) const = default;
+};
+std::vector<Heard> g_heard;  // the editor runs on the test's thread
 
 vst::intptr VST_CALL RecordingHost(vst::AEffect*, vst::int32 opcode, vst::int32 index, vst::intptr,
                                    void*, float) {
   if (opcode == vst::audioMasterVersion) return 2400;
-  if (opcode == vst::audioMasterAutomate) g_automated.push_back(index);
+  if (opcode == vst::audioMasterAutomate || opcode == vst::audioMasterBeginEdit ||
+      opcode == vst::audioMasterEndEdit)
+    g_heard.push_back({opcode, index});
   return 0;
+}
+
+void PrintTo(const Heard& heard, std::ostream* out) {
+  const char* what = heard.opcode == vst::audioMasterBeginEdit ? "begin"
+                     : heard.opcode == vst::audioMasterEndEdit ? "end"
+                                                               : "automate";
+  *out << what << " " << heard.index;
+}
+
+size_t CountHeard(vst::int32 opcode, vst::int32 index) {
+  return static_cast<size_t>(std::count(g_heard.begin(), g_heard.end(), Heard{opcode, index}));
 }
 
 // A plug-in object as a host holds it, talked to through its dispatcher.
@@ -49,13 +72,118 @@ struct Instance {
   Vantor vantor;
 };
 
+// Long enough for the busiest machine; every wait ends as soon as what it waits for is seen.
+constexpr auto kPatience = std::chrono::seconds(60);
+
+void Xdotool(const std::string& arguments) {
+  ASSERT_EQ(std::system(("xdotool " + arguments).c_str()), 0) << arguments;
+}
+
+// What a command printed.
+std::string Output(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[256];
+    while (fgets(buffer, sizeof buffer, pipe))
+      out += buffer;
+    pclose(pipe);
+  }
+  return out;
+}
+
+// The identifier of a shown window of exactly that name (the editor's menus and dialogs are
+// named), or empty.
+std::string ShownWindow(const std::string& name) {
+  std::string found = Output("xdotool search --onlyvisible --name '^" + name + "$' 2>/dev/null");
+  while (!found.empty() && found.back() == '\n')
+    found.pop_back();
+  const size_t last_line = found.find_last_of('\n');
+  return last_line == std::string::npos ? found : found.substr(last_line + 1);
+}
+
+// The person at the mouse and keyboard while a menu or a dialog holds the host's thread: a
+// script on a thread of its own, each step waiting until the screen shows what it acts on.
+class User {
+ public:
+  explicit User(std::function<void(User&)> script)
+      : thread_([this, script = std::move(script)] {
+          try {
+            script(*this);
+          } catch (const Stop&) {
+            // Whatever is still open must not hold the editor's thread for ever.
+            std::system("xdotool mouseup 1 key Escape >/dev/null 2>&1");
+          }
+          done_ = true;
+        }) {}
+  ~User() { thread_.join(); }
+  bool done() const { return done_; }
+
+  // Waits until a window of that name is shown; returns its identifier.
+  std::string Await(const std::string& name) {
+    const auto give_up = std::chrono::steady_clock::now() + kPatience;
+    for (;;) {
+      const std::string window = ShownWindow(name);
+      if (!window.empty()) return window;
+      if (std::chrono::steady_clock::now() > give_up) {
+        ADD_FAILURE() << "no window \"" << name << "\" was shown";
+        throw Stop{};
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
+  void AwaitGone(const std::string& name) {
+    const auto give_up = std::chrono::steady_clock::now() + kPatience;
+    while (!ShownWindow(name).empty()) {
+      if (std::chrono::steady_clock::now() > give_up) {
+        ADD_FAILURE() << "the window \"" << name << "\" stayed";
+        throw Stop{};
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
+  // One xdotool run: its commands reach the server in order.
+  void Do(const std::string& arguments) {
+    if (std::system(("xdotool " + arguments).c_str()) != 0) {
+      ADD_FAILURE() << "xdotool " << arguments;
+      throw Stop{};
+    }
+  }
+  // The same for input that closes the window it is sent to: the key's release, sent after the
+  // press, may find the window gone, which xdotool reports as a failure.
+  void Answer(const std::string& arguments) {
+    std::system(("xdotool " + arguments + " 2>/dev/null").c_str());
+  }
+
+ private:
+  struct Stop {};
+  std::atomic<bool> done_{false};
+  std::thread thread_;  // last: it starts when everything above exists
+};
+
+// Releases the press that opened a menu, moves onto the menu's item at `item_y` (20 pixels
+// each, from 2), which opens its submenu, and clicks the submenu's item at `sub_y`.
+std::function<void(User&)> ChooseFromSubmenu(int item_y, int sub_y) {
+  return [item_y, sub_y](User& u) {
+    const std::string menu = u.Await(x11::kMenuWindowName);
+    u.Do("mouseup 1 mousemove --window " + menu + " 40 " + std::to_string(item_y));
+    const std::string submenu = u.Await(x11::kSubmenuWindowName);
+    u.Do("mousemove --window " + submenu + " 40 " + std::to_string(sub_y) + " click 1");
+    u.AwaitGone(x11::kMenuWindowName);
+  };
+}
+
 class X11EditorTest : public ::testing::Test {
  protected:
   void SetUp() override {
     testing::FreshConfigHome();
-    g_automated.clear();
+    g_heard.clear();
     display_ = XOpenDisplay(nullptr);
     ASSERT_NE(display_, nullptr) << "the test runs under Xvfb (with_xvfb.sh)";
+    // xdotool presses and releases a key in separate requests; on a busy machine the server's
+    // key repeat could fire between them and type the key again, into whatever window comes
+    // next. The server is the test's own (with_xvfb.sh), so repeat is simply off.
+    XAutoRepeatOff(display_);
+    XSync(display_, False);
   }
   void TearDown() override {
     if (display_) XCloseDisplay(display_);
@@ -78,14 +206,18 @@ class X11EditorTest : public ::testing::Test {
 
   void* Handle(Window w) { return reinterpret_cast<void*>(static_cast<uintptr_t>(w)); }
 
-  // The host's user-interface loop: effEditIdle every few milliseconds.
-  static void Idle(std::initializer_list<Instance*> instances, int milliseconds) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    do {
+  // The host's user-interface loop: effEditIdle again and again until `done` holds (true) or
+  // the patience runs out (false).
+  static bool IdleUntil(std::initializer_list<Instance*> instances,
+                        const std::function<bool()>& done) {
+    const auto give_up = std::chrono::steady_clock::now() + kPatience;
+    for (;;) {
       for (Instance* i : instances)
         i->Dispatch(vst::effEditIdle);
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    } while (std::chrono::steady_clock::now() < until);
+      if (done()) return true;
+      if (std::chrono::steady_clock::now() > give_up) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
   }
 
   bool WindowExists(Window w) {
@@ -93,14 +225,6 @@ class X11EditorTest : public ::testing::Test {
     XWindowAttributes attributes;
     const bool found = XGetWindowAttributes(display_, w, &attributes) != 0;
     return trap.Sync() && found;
-  }
-
-  static void Xdotool(const std::string& arguments) {
-    ASSERT_EQ(std::system(("xdotool " + arguments).c_str()), 0) << arguments;
-  }
-  // For input to a menu or a dialog, which holds the host's thread until it is answered.
-  static void XdotoolLater(const std::string& script) {
-    ASSERT_EQ(std::system(("(" + script + ") >/dev/null 2>&1 &").c_str()), 0);
   }
 
   // The window's pixels as 0xRRGGBB.
@@ -116,6 +240,30 @@ class X11EditorTest : public ::testing::Test {
     }
     XDestroyImage(image);
     return pixels;
+  }
+
+  // Pixels of `shown` that differ from `drawn`; all of them when the sizes differ.
+  static size_t Differing(const std::vector<uint32_t>& shown, const RasterBitmap& drawn) {
+    const size_t all = static_cast<size_t>(drawn.Width()) * static_cast<size_t>(drawn.Height());
+    if (shown.size() != all) return all;
+    size_t differing = 0;
+    for (int y = 0; y < drawn.Height(); ++y) {
+      for (int x = 0; x < drawn.Width(); ++x) {
+        if (shown[static_cast<size_t>(y) * static_cast<size_t>(drawn.Width()) +
+                  static_cast<size_t>(x)] != (drawn.At(x, y) & 0xFFFFFF))
+          ++differing;
+      }
+    }
+    return differing;
+  }
+
+  // Idles until the host window shows what the instance's editor drew, the panel included.
+  bool AwaitShown(Instance& a, Window host) {
+    return IdleUntil({&a}, [&] {
+      const RasterBitmap* drawn = a.window().drawing_bitmap();
+      return drawn && (drawn->At(462, 4) & 0xFFFFFF) != 0 &&
+             Differing(Capture(host, 924, 456), *drawn) == 0;
+    });
   }
 
   Display* display_ = nullptr;
@@ -144,12 +292,15 @@ TEST_F(X11EditorTest, TwoInstancesOpenAndCloseTheirWindowsTwice) {
     XGetWindowAttributes(display_, window_a, &attributes);
     EXPECT_EQ(attributes.width, 924);
     EXPECT_EQ(attributes.height, 456);
-    Idle({&a, &b}, 100);
+    EXPECT_TRUE(AwaitShown(a, host_a));
+    EXPECT_TRUE(AwaitShown(b, host_b));
 
     a.Dispatch(vst::effEditClose);
     EXPECT_EQ(GraphicsX11::OpenWindowCount(), 1);
     EXPECT_FALSE(WindowExists(window_a));
-    Idle({&a, &b}, 50);  // idle calls for a closed editor do nothing
+    for (int i = 0; i < 3; ++i)  // idle calls for a closed editor do nothing
+      a.Dispatch(vst::effEditIdle);
+    EXPECT_TRUE(AwaitShown(b, host_b));
     b.Dispatch(vst::effEditClose);
     EXPECT_EQ(GraphicsX11::OpenWindowCount(), 0);
     EXPECT_FALSE(WindowExists(window_b));
@@ -163,11 +314,11 @@ TEST_F(X11EditorTest, HostDestroyingItsWindowFirstLeavesACleanClose) {
   Instance a;
   const Window host = HostWindow();
   ASSERT_EQ(a.Dispatch(vst::effEditOpen, 0, Handle(host)), 1);
-  Idle({&a}, 60);
+  ASSERT_TRUE(AwaitShown(a, host));
   XDestroyWindow(display_, host);
   XSync(display_, False);
-  Idle({&a}, 60);  // the editor learns that its window went with the host's
-  EXPECT_FALSE(a.window().IsWindowOpen());
+  // The editor learns that its window went with the host's.
+  EXPECT_TRUE(IdleUntil({&a}, [&] { return !a.window().IsWindowOpen(); }));
   EXPECT_EQ(a.Dispatch(vst::effEditClose), 1);
   EXPECT_EQ(GraphicsX11::OpenWindowCount(), 0);
 
@@ -184,8 +335,6 @@ TEST_F(X11EditorTest, WindowShowsWhatTheHeadlessEditorDraws) {
   Instance a;
   const Window host = HostWindow();
   ASSERT_EQ(a.Dispatch(vst::effEditOpen, 0, Handle(host)), 1);
-  Idle({&a}, 150);
-  const std::vector<uint32_t> shown = Capture(host, 924, 456);
 
   // The same instrument in the same state, drawn without a window.
   Instance reference;
@@ -195,117 +344,218 @@ TEST_F(X11EditorTest, WindowShowsWhatTheHeadlessEditorDraws) {
   ui->OpenEditorWindow(nullptr);
   reference.Dispatch(vst::effEditIdle);
   ui->RedrawAll();
-  const RasterBitmap& drawn = *ui->drawing_bitmap();
-  ASSERT_EQ(shown.size(), static_cast<size_t>(drawn.Width()) * static_cast<size_t>(drawn.Height()));
   size_t differing = 0;
-  for (int y = 0; y < drawn.Height(); ++y) {
-    for (int x = 0; x < drawn.Width(); ++x) {
-      if (shown[static_cast<size_t>(y) * 924 + static_cast<size_t>(x)] !=
-          (drawn.At(x, y) & 0xFFFFFF))
-        ++differing;
-    }
-  }
-  EXPECT_EQ(differing, 0u);
+  EXPECT_TRUE(IdleUntil({&a},
+                        [&] {
+                          differing = Differing(Capture(host, 924, 456), *ui->drawing_bitmap());
+                          return differing == 0;
+                        }))
+      << differing << " pixels differ";
 }
 
 TEST_F(X11EditorTest, DragOnAKnobSetsItsParameterAndTellsTheHost) {
   Instance a;
   const Window host = HostWindow();
   ASSERT_EQ(a.Dispatch(vst::effEditOpen, 0, Handle(host)), 1);
-  Idle({&a}, 60);
+  ASSERT_TRUE(AwaitShown(a, host));
   const double before = a.vantor.Param(kMainVolume)->value();
   // The main volume knob; the host window lies at the screen's origin.
   Xdotool("mousemove 890 58 mousedown 1 mousemove 890 45 mousemove 890 30 mouseup 1");
-  Idle({&a}, 120);
+  ASSERT_TRUE(IdleUntil({&a}, [] { return CountHeard(vst::audioMasterEndEdit, kMainVolume); }));
   EXPECT_GT(a.vantor.Param(kMainVolume)->value(), before);
-  ASSERT_FALSE(g_automated.empty());
-  for (int index : g_automated)
-    EXPECT_EQ(index, kMainVolume);
+  // One gesture: begin first, end last, automation of the knob's parameter between.
+  ASSERT_GE(g_heard.size(), 3u);
+  EXPECT_EQ(g_heard.front(), (Heard{vst::audioMasterBeginEdit, kMainVolume}));
+  EXPECT_EQ(g_heard.back(), (Heard{vst::audioMasterEndEdit, kMainVolume}));
+  for (size_t i = 1; i + 1 < g_heard.size(); ++i)
+    EXPECT_EQ(g_heard[i], (Heard{vst::audioMasterAutomate, kMainVolume}));
 
   // The wheel steps it back down.
   const double dragged = a.vantor.Param(kMainVolume)->value();
   Xdotool("mousemove 890 58 click 5");
-  Idle({&a}, 60);
-  EXPECT_LT(a.vantor.Param(kMainVolume)->value(), dragged);
+  EXPECT_TRUE(IdleUntil({&a}, [&] { return a.vantor.Param(kMainVolume)->value() < dragged; }));
 }
 
 TEST_F(X11EditorTest, KeysNoControlTakesGoOnToTheHost) {
   Instance a;
   const Window host = HostWindow();
   ASSERT_EQ(a.Dispatch(vst::effEditOpen, 0, Handle(host)), 1);
-  Idle({&a}, 60);
-  Xdotool("mousemove 15 300 click 1");  // the click gives the editor the focus
-  Idle({&a}, 60);
+  ASSERT_TRUE(AwaitShown(a, host));
+  // The click gives the editor the focus, and the keys follow once it has it.
+  Xdotool("mousemove 15 300 click 1");
+  const auto editor = static_cast<Window>(reinterpret_cast<uintptr_t>(a.window().NativeWindow()));
+  ASSERT_TRUE(IdleUntil({&a}, [&] {
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(display_, &focus, &revert);
+    return focus == editor;
+  }));
   Xdotool("key Tab key space");
-  Idle({&a}, 80);
-  XSync(display_, False);
   std::vector<KeySym> heard;
-  XEvent event;
-  while (XCheckTypedWindowEvent(display_, host, KeyPress, &event))
-    heard.push_back(XLookupKeysym(&event.xkey, 0));
+  EXPECT_TRUE(IdleUntil({&a}, [&] {
+    XEvent event;
+    while (XCheckTypedWindowEvent(display_, host, KeyPress, &event))
+      heard.push_back(XLookupKeysym(&event.xkey, 0));
+    return heard.size() >= 2;
+  }));
   EXPECT_EQ(heard, (std::vector<KeySym>{XK_Tab, XK_space}));
+}
+
+// Where the host window stands: at the top of the screen a menu opens below the click; near
+// the bottom it is pushed up over the pointer.
+constexpr int kHostTops[] = {0, 560};
+
+TEST_F(X11EditorTest, AMenuChoosesOnlyWhatThePointerWasMovedToOrClicked) {
+  for (const int top : kHostTops) {
+    SCOPED_TRACE("host window at y " + std::to_string(top));
+    Instance a;
+    const Window host = HostWindow(0, top);
+    ASSERT_EQ(a.Dispatch(vst::effEditOpen, 0, Handle(host)), 1);
+    ASSERT_TRUE(AwaitShown(a, host));
+    // Presses more than a few pixels apart, so that no two make a double click.
+    auto options = [top](int x) {
+      return "mousemove " + std::to_string(x) + " " + std::to_string(top + 430);
+    };
+
+    // The release of the press that opened the options menu chooses nothing, wherever it
+    // lands ("Switch View" lies under it when the menu is pushed up); Escape closes the menu.
+    {
+      User user([](User& u) {
+        u.Await(x11::kMenuWindowName);
+        u.Do("mouseup 1 key Escape");
+        u.AwaitGone(x11::kMenuWindowName);
+      });
+      Xdotool(options(58) + " mousedown 1");
+      ASSERT_TRUE(IdleUntil({&a}, [&] { return user.done(); }));
+    }
+    EXPECT_FALSE(a.vantor.alternative_view());
+    EXPECT_TRUE(a.vantor.copy_buffer().Empty());
+
+    // Moved onto "Copy Program" with the button held, the release there chooses it.
+    {
+      User user([](User& u) {
+        const std::string menu = u.Await(x11::kMenuWindowName);
+        u.Do("mousemove --window " + menu + " 40 12 mouseup 1");
+        u.AwaitGone(x11::kMenuWindowName);
+      });
+      Xdotool(options(70) + " mousedown 1");
+      ASSERT_TRUE(IdleUntil({&a}, [&] { return user.done(); }));
+    }
+    EXPECT_FALSE(a.vantor.copy_buffer().Empty());
+    EXPECT_FALSE(a.vantor.alternative_view());
+    Xdotool("mousemove 15 300");  // away from the next host window's controls
+  }
 }
 
 TEST_F(X11EditorTest, ProgramMenuOpensASubmenuAndItsItemIsChosen) {
   Instance a;
   const Window host = HostWindow();
   ASSERT_EQ(a.Dispatch(vst::effEditOpen, 0, Handle(host)), 1);
-  Idle({&a}, 60);
-  // The menu opens below the program number (left 102, bottom 438): its second item,
-  // "16 - 31", opens a submenu beside it, whose fourth item is program 19.
-  XdotoolLater(
-      "sleep 0.3; xdotool mousemove 150 470; sleep 0.15; xdotool mousemove 250 470; "
-      "sleep 0.1; xdotool mousemove 260 532; sleep 0.15; xdotool click 1");
-  Xdotool("mousemove 110 430 click 1");
-  Idle({&a}, 100);  // returns once the menu has closed
+  ASSERT_TRUE(AwaitShown(a, host));
+  // The menu opens below the program number: its second item, "16 - 31", opens a submenu
+  // beside it, whose fourth item is program 19.
+  {
+    User user(ChooseFromSubmenu(32, 72));
+    Xdotool("mousemove 110 430 mousedown 1");
+    ASSERT_TRUE(IdleUntil({&a}, [&] { return user.done(); }));
+  }
   EXPECT_EQ(a.vantor.current_program(), 19);
 
   // A click beside the menu closes it without a choice.
-  XdotoolLater("sleep 0.3; xdotool mousemove 700 150 click 1");
-  Xdotool("mousemove 110 430 click 1");
-  Idle({&a}, 100);
+  {
+    User user([](User& u) {
+      u.Await(x11::kMenuWindowName);
+      u.Do("mouseup 1 mousemove 700 150 click 1");
+      u.AwaitGone(x11::kMenuWindowName);
+    });
+    Xdotool("mousemove 120 430 mousedown 1");
+    ASSERT_TRUE(IdleUntil({&a}, [&] { return user.done(); }));
+  }
   EXPECT_EQ(a.vantor.current_program(), 19);
+}
+
+// The split menu opens on the press that begins the host's edit gesture and swallows the
+// release: the gesture ends when the menu closes.
+TEST_F(X11EditorTest, TheSplitMenuEndsItsGestureWhenItCloses) {
+  for (const int top : kHostTops) {
+    SCOPED_TRACE("host window at y " + std::to_string(top));
+    Instance a;
+    a.vantor.effect()->setParameter(a.vantor.effect(), kKeySplitPoint, 1.0f);
+    const Window host = HostWindow(0, top);
+    ASSERT_EQ(a.Dispatch(vst::effEditOpen, 0, Handle(host)), 1);
+    ASSERT_TRUE(AwaitShown(a, host));
+    auto split = [top](int x) {
+      return "mousemove " + std::to_string(x) + " " + std::to_string(top + 430) + " mousedown 1";
+    };
+
+    g_heard.clear();
+    {
+      User user([](User& u) {
+        u.Await(x11::kMenuWindowName);
+        u.Do("mouseup 1 key Escape");
+        u.AwaitGone(x11::kMenuWindowName);
+      });
+      Xdotool(split(430));
+      ASSERT_TRUE(IdleUntil({&a}, [&] { return user.done(); }));
+    }
+    EXPECT_EQ(g_heard, (std::vector<Heard>{{vst::audioMasterBeginEdit, kKeySplitPoint},
+                                           {vst::audioMasterEndEdit, kKeySplitPoint}}));
+
+    // The first note of the first octave: the value changes inside the gesture.
+    g_heard.clear();
+    {
+      User user(ChooseFromSubmenu(12, 12));
+      Xdotool(split(450));
+      ASSERT_TRUE(IdleUntil({&a}, [&] { return user.done(); }));
+    }
+    EXPECT_EQ(a.vantor.Param(kKeySplitPoint)->value(), 0.0);
+    ASSERT_EQ(g_heard.size(), 3u);
+    EXPECT_EQ(g_heard[0], (Heard{vst::audioMasterBeginEdit, kKeySplitPoint}));
+    EXPECT_EQ(g_heard[1], (Heard{vst::audioMasterAutomate, kKeySplitPoint}));
+    EXPECT_EQ(g_heard[2], (Heard{vst::audioMasterEndEdit, kKeySplitPoint}));
+    Xdotool("mousemove 15 300");
+  }
 }
 
 TEST_F(X11EditorTest, ProgramNameEntryIsCommittedWithEnterAndCancelledWithEscape) {
   Instance a;
   const Window host = HostWindow();
   ASSERT_EQ(a.Dispatch(vst::effEditOpen, 0, Handle(host)), 1);
-  Idle({&a}, 60);
+  ASSERT_TRUE(AwaitShown(a, host));
   const std::string original = a.vantor.GetProgramName(a.vantor.current_program());
+  auto name = [&] { return std::string(a.vantor.GetProgramName(a.vantor.current_program())); };
+  auto entry_open = [&] { return a.window().text_entry_window() != 0; };
+  auto entry_closed = [&] { return a.window().text_entry_window() == 0; };
   // Each click on the name lands elsewhere on it, so that no two make a double click.
 
   Xdotool("mousemove 200 430 click 1");
-  Idle({&a}, 60);
-  ASSERT_NE(a.window().text_entry_window(), 0u);
+  ASSERT_TRUE(IdleUntil({&a}, entry_open));
   Xdotool("type 'Lush Pad'");
   Xdotool("key Return");
-  Idle({&a}, 120);
-  EXPECT_EQ(a.window().text_entry_window(), 0u);
-  EXPECT_EQ(std::string(a.vantor.GetProgramName(a.vantor.current_program())), "Lush Pad");
+  ASSERT_TRUE(IdleUntil({&a}, entry_closed));
+  EXPECT_EQ(name(), "Lush Pad");
 
   Xdotool("mousemove 240 430 click 1");
-  Idle({&a}, 60);
+  ASSERT_TRUE(IdleUntil({&a}, entry_open));
   Xdotool("type Gone");
   Xdotool("key Escape");
-  Idle({&a}, 120);
-  EXPECT_EQ(a.window().text_entry_window(), 0u);
-  EXPECT_EQ(std::string(a.vantor.GetProgramName(a.vantor.current_program())), "Lush Pad");
+  ASSERT_TRUE(IdleUntil({&a}, entry_closed));
+  EXPECT_EQ(name(), "Lush Pad");
 
   // A click elsewhere in the editor takes the text; the wheel drops it.
   Xdotool("mousemove 280 430 click 1");
-  Idle({&a}, 60);
+  ASSERT_TRUE(IdleUntil({&a}, entry_open));
   Xdotool("key BackSpace");
   Xdotool("type Kept");
   Xdotool("mousemove 15 300 click 1");
-  Idle({&a}, 120);
-  EXPECT_EQ(std::string(a.vantor.GetProgramName(a.vantor.current_program())), "Kept");
+  ASSERT_TRUE(IdleUntil({&a}, entry_closed));
+  EXPECT_EQ(name(), "Kept");
   Xdotool("mousemove 220 430 click 1");
-  Idle({&a}, 60);
+  ASSERT_TRUE(IdleUntil({&a}, entry_open));
   Xdotool("type Dropped");
   Xdotool("mousemove 15 300 click 4");
-  Idle({&a}, 120);
-  EXPECT_EQ(std::string(a.vantor.GetProgramName(a.vantor.current_program())), "Kept");
+  ASSERT_TRUE(IdleUntil({&a}, entry_closed));
+  EXPECT_EQ(name(), "Kept");
   EXPECT_NE(original, "Kept");
 }
 
@@ -313,53 +563,68 @@ TEST_F(X11EditorTest, MessageBoxIsAnsweredByKeyAndByItsButtons) {
   Instance a;
   const Window host = HostWindow();
   ASSERT_EQ(a.Dispatch(vst::effEditOpen, 0, Handle(host)), 1);
-  Idle({&a}, 60);
+  ASSERT_TRUE(AwaitShown(a, host));
   Graphics& g = a.vantor.graphics();
-
-  XdotoolLater("xdotool search --sync --name '^Question$' key --window %1 Return");
-  EXPECT_EQ(g.ShowMessageBox("Overwrite?", "Question", MessageBoxType::YesNo),
-            MessageBoxButton::Yes);
-  XdotoolLater("xdotool search --sync --name '^Question$' key --window %1 Escape");
-  EXPECT_EQ(g.ShowMessageBox("Overwrite?", "Question", MessageBoxType::YesNo),
-            MessageBoxButton::No);
-  // The buttons sit at the bottom right: Yes, then No at (160 .. 244, 46 .. 72).
-  XdotoolLater(
-      "sleep 0.2; xdotool search --sync --name '^Question$' mousemove --window %1 "
-      "200 59 click 1");
-  EXPECT_EQ(g.ShowMessageBox("Overwrite?", "Question", MessageBoxType::YesNo),
-            MessageBoxButton::No);
-  // With an icon the text, and so the button, sit lower: OK at (160 .. 244, 60 .. 86).
-  XdotoolLater(
-      "sleep 0.2; xdotool search --sync --name '^Notice$' mousemove --window %1 "
-      "200 73 click 1");
-  EXPECT_EQ(g.ShowMessageBox("Done.", "Notice", MessageBoxType::InformationOk),
-            MessageBoxButton::Ok);
+  // Each box answered by `verb` aimed at its window, then `rest`. The buttons sit at the bottom
+  // right: Yes, then No at (160 .. 244, 46 .. 72); with an icon the text, and so the button, sit
+  // lower: OK at (160 .. 244, 60 .. 86).
+  struct Answer {
+    const char* caption;
+    MessageBoxType type;
+    const char* verb;
+    const char* rest;
+    MessageBoxButton expected;
+  };
+  const Answer answers[] = {
+      {"Question", MessageBoxType::YesNo, "key", "Return", MessageBoxButton::Yes},
+      {"Question", MessageBoxType::YesNo, "key", "Escape", MessageBoxButton::No},
+      {"Question", MessageBoxType::YesNo, "mousemove", "200 59 click 1", MessageBoxButton::No},
+      {"Notice", MessageBoxType::InformationOk, "mousemove", "200 73 click 1",
+       MessageBoxButton::Ok},
+  };
+  for (const Answer& answer : answers) {
+    User user([&answer](User& u) {
+      u.Answer(std::string(answer.verb) + " --window " + u.Await(answer.caption) + " " +
+               answer.rest);
+      u.AwaitGone(answer.caption);
+    });
+    EXPECT_EQ(g.ShowMessageBox("Overwrite?", answer.caption, answer.type), answer.expected)
+        << answer.verb << " " << answer.rest;
+  }
 }
 
 TEST_F(X11EditorTest, FilePromptDrawnHereTakesATypedPath) {
   Instance a;
   const Window host = HostWindow();
   ASSERT_EQ(a.Dispatch(vst::effEditOpen, 0, Handle(host)), 1);
-  Idle({&a}, 60);
+  ASSERT_TRUE(AwaitShown(a, host));
   a.window().set_prompt_programs({});  // no helper program: the prompt drawn here
+  const std::string presets = (testing::TestRoot() / "presets").string();
   std::string file = "bank.fxb";
-  std::string folder = "/tmp/presets";
-  // The prompt is 460 wide; OK sits at (268 .. 352, 84 .. 110), Cancel beside it at 360.
-  XdotoolLater(
-      "xdotool search --sync --name '^Save File$' key --window %1 End BackSpace "
-      "BackSpace BackSpace BackSpace; sleep 0.2; "
-      "xdotool search --name '^Save File$' mousemove --window %1 310 97 click 1");
-  a.window().ChooseFile(file, FileAction::Save, folder, "fxb fxp");
-  EXPECT_EQ(file, "/tmp/presets/bank.fxb");  // the extension came back with the default
-  EXPECT_EQ(folder, "/tmp/presets/");
+  std::string folder = presets;
+  // The prompt is 460 wide; OK sits at (268 .. 352, 84 .. 110), Cancel beside it at 360. The
+  // keys and the click go in one run of xdotool, so they arrive in that order.
+  {
+    User user([](User& u) {
+      const std::string prompt = u.Await("Save File");
+      u.Do("key --window " + prompt + " End BackSpace BackSpace BackSpace BackSpace " +
+           "mousemove --window " + prompt + " 310 97 click 1");
+    });
+    a.window().ChooseFile(file, FileAction::Save, folder, "fxb fxp");
+  }
+  EXPECT_EQ(file, presets + "/bank.fxb");  // the extension came back with the default
+  EXPECT_EQ(folder, presets + "/");
 
   file = "gone.fxp";
-  XdotoolLater(
-      "sleep 0.2; xdotool search --sync --name '^Open File$' mousemove --window %1 "
-      "400 97 click 1");
-  a.window().ChooseFile(file, FileAction::Open, folder, "fxp");
+  {
+    User user([](User& u) {
+      const std::string prompt = u.Await("Open File");
+      u.Do("mousemove --window " + prompt + " 400 97 click 1");
+    });
+    a.window().ChooseFile(file, FileAction::Open, folder, "fxp");
+  }
   EXPECT_EQ(file, "");
-  EXPECT_EQ(folder, "/tmp/presets/");
+  EXPECT_EQ(folder, presets + "/");
 }
 
 // Another program owns the clipboard; the editor asks it for the text as UTF-8.
@@ -415,8 +680,8 @@ TEST_F(X11EditorTest, VsthostEditorCommandDragsAKnobAndSavesTheWindow) {
   const std::filesystem::path shot = testing::TestRoot() / "editor.png";
   const std::filesystem::path report = testing::TestRoot() / "report.txt";
   const std::string command = std::string("\"") + VSTHOST_BINARY + "\" editor \"" + VANTOR_PLUGIN +
-                              "\" --drag 890,58,890,20 --idle 100 -o \"" + shot.string() +
-                              "\" > \"" + report.string() + "\"";
+                              "\" --drag 890,58,890,20 --idle 0 -o \"" + shot.string() + "\" > \"" +
+                              report.string() + "\"";
   ASSERT_EQ(std::system(command.c_str()), 0);
   const std::unique_ptr<RasterMemBitmap> picture = LoadPngFile(shot.c_str());
   ASSERT_NE(picture, nullptr);

@@ -34,7 +34,17 @@ TEST(BindingAllocationTest, ProcessCallbacksAndMidiIntakeAllocateNothing) {
   double* doutputs[2] = {dleft.data(), dright.data()};
   VstMidiEvent on{kVstMidiType, 32, 5, 0, 0, 0, {char(0x90), 60, 100, 0}, 0, 0, 0, 0};
   VstMidiEvent off{kVstMidiType, 32, 9, 0, 0, 0, {char(0x80), 60, 0, 0}, 0, 0, 0, 0};
-  VstEvents events{2, 0, {reinterpret_cast<VstEvent*>(&on), reinterpret_cast<VstEvent*>(&off)}};
+  // A program change recalls a slot's state on the audio thread: its stored name is skipped, not
+  // copied.
+  VstMidiEvent program{kVstMidiType, 32, 7, 0, 0, 0, {char(0xC0), 5, 0, 0}, 0, 0, 0, 0};
+  struct {
+    int32_t count;
+    intptr_t reserved;
+    VstEvent* list[3];
+  } events{3,
+           0,
+           {reinterpret_cast<VstEvent*>(&on), reinterpret_cast<VstEvent*>(&program),
+            reinterpret_cast<VstEvent*>(&off)}};
 
   testing::StartCountingAllocations();
   const int sizes[] = {256, 1, 0, 17, 1000, 255};  // 1000 is longer than announced

@@ -82,6 +82,11 @@ TEST_F(DispatcherTest, NamesAndStringsFitTheirBuffers) {
   EXPECT_EQ(plugin.Dispatch(effGetProgramNameIndexed, 0, 0, buffer), 1);
   EXPECT_EQ(strlen(buffer), 63u);
   EXPECT_EQ(buffer[64], 'x');
+  // A UTF-8 character across the cut goes as a whole: no broken byte reaches the host.
+  std::string accented = std::string(62, 'n') + "\xc3\xa9" + std::string(20, 'n');
+  plugin.Dispatch(effSetProgramName, 0, 0, accented.data());
+  plugin.Dispatch(effGetProgramName, 0, 0, buffer);
+  EXPECT_EQ(std::string(buffer), std::string(62, 'n'));
 }
 
 TEST_F(DispatcherTest, ParameterNamesLabelsAndDisplays) {

@@ -221,6 +221,10 @@ TEST(EditorHostTest, WheelStepsAndDoubleClickRestoresTheAttachedValue) {
   EXPECT_EQ(rig.Info(), "Main Volume: 52%");
   rig.ui->HandleMouseWheel(890, 58, LeftShift(), -10);  // fine: a tenth of the step
   EXPECT_NEAR(rig.Get(kMainVolume), 0.51, 1e-6);
+  // A step of nothing (what a window makes of less than a notch) tells the host nothing.
+  rig.host.Clear();
+  rig.ui->HandleMouseWheel(890, 58, MouseMods{}, 0);
+  EXPECT_TRUE(rig.host.calls.empty());
 
   rig.host.Clear();
   rig.ui->HandleDoubleClick(890, 58, Left());
@@ -260,6 +264,75 @@ TEST(EditorHostTest, HoveringShowsNamesAndTheLogoPutsTheVersionBack) {
   rig.ui->HandleMouseOver(855, 58, MouseMods{});
   ASSERT_TRUE(rig.ui->Tick());
   EXPECT_TRUE(rig.ui->last_presented().Intersects(layout::kInfoLine));
+}
+
+// Every pixel of the editor, 0xRRGGBB.
+std::vector<uint32_t> Pixels(const RasterBitmap& b) {
+  std::vector<uint32_t> all;
+  for (int y = 0; y < b.Height(); ++y)
+    for (int x = 0; x < b.Width(); ++x)
+      all.push_back(b.At(x, y) & 0xFFFFFF);
+  return all;
+}
+
+// The widest text the info line shows, while a control left of it is redrawn with it, leaves
+// nothing outside the info field once a shorter text replaces it: the partial redraws end in
+// the picture a full redraw gives.
+TEST(EditorHostTest, TheWidestInfoLineLeavesNothingOutsideItsField) {
+  FreshConfigHome();
+  EditorRig rig;
+  // The widest of all info lines, found by measuring each parameter over its range.
+  TextStyle style = rig.vantor.editor_parts().info->text_style();
+  int widest = -1, widest_param = -1;
+  double widest_value = 0.0;
+  for (int p = 0; p < kParamCount; ++p) {
+    PluginParam& param = *rig.vantor.Param(p);
+    const double kept = param.value();
+    for (int i = 0; i <= 100; ++i) {
+      param.SetFromNormalized(i / 100.0);
+      Rect r = layout::kInfoLine;
+      ASSERT_TRUE(rig.ui->MeasureText(style, InfoLine(rig.vantor, p).c_str(), r));
+      if (r.Width() > widest) {
+        widest = r.Width();
+        widest_param = p;
+        widest_value = i / 100.0;
+      }
+    }
+    param.set_value(kept);
+  }
+  ASSERT_EQ(std::string(ParamLongName(widest_param)).rfind("Resonator ", 0), 0u)
+      << ParamLongName(widest_param);
+  EXPECT_GT(widest, layout::kInfoLine.Width()) << "wider than the field at the style's size";
+
+  // Resonator 1's frequency fader lies left of the info field: its wheel step and the info line
+  // are redrawn together.
+  const int fader = kResonator1Frequency;
+  rig.Set(fader, static_cast<float>(widest_value - 0.01));
+  rig.ui->Tick();
+  rig.ui->RedrawAll();
+  const std::vector<uint32_t> before = Pixels(*rig.ui->drawing_bitmap());
+  const Rect handle = static_cast<FaderControl*>(rig.ControlOf(fader))->HandleRect();
+  rig.ui->HandleMouseWheel(handle.left + 5, handle.top + 5, MouseMods{}, 1);
+  EXPECT_EQ(rig.Info(), InfoLine(rig.vantor, fader));
+  rig.ui->Tick();
+  rig.ui->HandleMouseOver(100, 50, MouseMods{});  // the logo: the short version text
+  rig.ui->Tick();
+  const std::vector<uint32_t> partial = Pixels(*rig.ui->drawing_bitmap());
+  rig.ui->RedrawAll();
+  const std::vector<uint32_t> full = Pixels(*rig.ui->drawing_bitmap());
+  const Rect fader_rect = rig.ControlOf(fader)->rect();
+  size_t differing = 0, changed_outside = 0;
+  for (int y = 0; y < layout::kHeight; ++y) {
+    for (int x = 0; x < layout::kWidth; ++x) {
+      const size_t i = static_cast<size_t>(y) * layout::kWidth + static_cast<size_t>(x);
+      if (partial[i] != full[i]) ++differing;
+      if (!layout::kInfoLine.Contains(x, y) && !fader_rect.Contains(x, y) &&
+          partial[i] != before[i])
+        ++changed_outside;
+    }
+  }
+  EXPECT_EQ(differing, 0u);
+  EXPECT_EQ(changed_outside, 0u);
 }
 
 TEST(EditorHostTest, ProgramArrowsAndMenuSelectProgramsAndTellTheHost) {
@@ -315,6 +388,42 @@ TEST(EditorHostTest, TheNameFieldRenamesTheProgramToAtMost31Characters) {
   EXPECT_STREQ(name, "A name that is far longer than ");
   EXPECT_FALSE(rig.Calls(audioMasterUpdateDisplay).empty());
   EXPECT_EQ(rig.Calls(audioMasterAutomate).size(), 110u);
+
+  // The cut at 31 bytes falls between UTF-8 characters: a two-byte "\u00e9" at bytes 30 and 31,
+  // a three-byte "\u20ac" at bytes 29 to 31, each goes as a whole.
+  const std::string thirty(30, 'a');
+  rig.Click(200, 428);
+  rig.ui->EnterNextText(thirty + "\xc3\xa9z");
+  rig.ui->Tick();
+  EXPECT_EQ(std::string(rig.vantor.GetProgramName(0)), thirty);
+  rig.Click(200, 428);
+  rig.ui->EnterNextText(thirty.substr(1) + "\xe2\x82\xacz");
+  rig.ui->Tick();
+  EXPECT_EQ(std::string(rig.vantor.GetProgramName(0)), thirty.substr(1));
+}
+
+// A rename from the host shows at once, and long names are shown cut between characters.
+TEST(EditorHostTest, TheProgramDisplayFollowsRenamesFromTheHost) {
+  FreshConfigHome();
+  EditorRig rig;
+  BwPresetMenu* programs = rig.vantor.editor_parts().programs;
+  for (int tick = 0; tick < 3; ++tick)
+    rig.ui->Tick();
+  ASSERT_FALSE(rig.ui->Tick());  // nothing left to draw
+  rig.Dispatch(effSetProgramName, 0, 0, const_cast<char*>("Renamed by the host"));
+  ASSERT_TRUE(rig.ui->Tick());
+  EXPECT_TRUE(rig.ui->last_presented().Intersects(layout::kProgramNameField));
+  EXPECT_EQ(programs->name_text(), "Renamed by the host");
+
+  // 31 bytes, then a "\u20ac" over bytes 31 to 33: the display and the menu keep 31.
+  const std::string kept = std::string(31, 'b');
+  std::string long_name = kept + "\xe2\x82\xac" + "tail";
+  rig.Dispatch(effSetProgramName, 0, 0, long_name.data());
+  rig.ui->Tick();
+  EXPECT_EQ(programs->name_text(), kept);
+  rig.Click(110, 430);
+  ASSERT_EQ(rig.ui->menus().size(), 1u);
+  EXPECT_EQ(rig.ui->menus()[0].items[0].submenu[0].text, "00: " + kept);
 }
 
 TEST(EditorHostTest, OptionsMenuCarriesItsFlagsAndCommandsToTheShell) {
@@ -482,6 +591,20 @@ TEST(EditorHostTest, SplitPointMenuSetsTheSplitAndTheDisplayShowsIt) {
   rig.Click(440, 430);
   EXPECT_EQ(rig.ui->menus()[1].items[1].submenu[11].flags, kItemChecked);
   EXPECT_EQ(split->Text(), "C6");
+
+  // A window's menu swallows the release: the press alone, or a double click (a press for this
+  // control), is a whole gesture, and the mouse is not left captured.
+  rig.host.Clear();
+  rig.ui->ChooseNextMenuItem({0, 0});
+  rig.ui->HandleMouseDown(440, 430, Left());
+  EXPECT_EQ(rig.vantor.Param(kKeySplitPoint)->value(), 0.0);
+  rig.ExpectOneGesture(kKeySplitPoint);
+  rig.host.Clear();
+  rig.ui->CloseNextMenu();
+  EXPECT_FALSE(rig.ui->HandleDoubleClick(440, 430, Left()));
+  EXPECT_EQ(rig.ui->mouse_capture(), -1);
+  EXPECT_EQ(rig.Calls(audioMasterBeginEdit).size(), 1u);
+  EXPECT_EQ(rig.Calls(audioMasterEndEdit).size(), 1u);
 }
 
 TEST(EditorHostTest, MidiLearnFromTheButtonToTheController) {

@@ -53,7 +53,7 @@ vst::VstMidiEvent Midi(int delta, uint8_t status, uint8_t data1, uint8_t data2);
 
 // The plug-in library, opened once per test process.
 void* PluginLibrary();
-using EntryPoint = vst::AEffect* (*)(vst::AudioMasterCallback);
+using EntryPoint = vst::PluginEntryProc;
 EntryPoint PluginEntry(const char* name);
 
 // One plug-in instance created through VSTPluginMain and closed through effClose.

@@ -23,6 +23,22 @@ TEST(HttpGet, AppendsTheBodyUpToTheLimit) {
   EXPECT_EQ(whole, "0123456789abcdef");
 }
 
+TEST(HttpGet, AnswerWithoutASuccessStatusFailsAndItsBodyIsNotTaken) {
+  for (const char* status :
+       {"404 Not Found", "503 Service Unavailable", "500 Internal Server Error", "403 Forbidden",
+        "301 Moved Permanently", "100 Continue"}) {
+    LocalHttpServer server(LocalHttpServer::Reply({"66306 is not the reply\n"}, status));
+    std::string reply = "kept:";
+    EXPECT_FALSE(HttpGet("127.0.0.1", server.port(), "/v", "Agent", 2000, 100, &reply)) << status;
+    EXPECT_EQ(reply, "kept:") << status;
+  }
+  // Any success status delivers its body.
+  LocalHttpServer partial(LocalHttpServer::Reply({"66306"}, "203 Non-Authoritative Information"));
+  std::string reply;
+  EXPECT_TRUE(HttpGet("127.0.0.1", partial.port(), "/v", "Agent", 2000, 100, &reply));
+  EXPECT_EQ(reply, "66306");
+}
+
 TEST(HttpGet, FailsWithoutAConnectionOrAnAnswer) {
   std::string reply;
   EXPECT_FALSE(HttpGet("127.0.0.1", LocalHttpServer::ClosedPort(), "/", "Agent", 300, 100, &reply));

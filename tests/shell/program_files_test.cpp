@@ -77,6 +77,23 @@ TEST_F(ProgramFilesTest, ProgramFileHasTheStandardHeaderAndRoundTripsByteForByte
   EXPECT_EQ(ReadBytes(File("q.fxp")), bytes);
 }
 
+TEST_F(ProgramFilesTest, ChunkProgramLoadsWhateverItsParameterCountSays) {
+  TestVantor source;
+  FillPrograms(source, 4);
+  std::vector<uint8_t> bytes = source.ProgramFileBytes();
+  // Other writers leave the field zero or put their own figure there; the chunk carries the
+  // values, so the field says nothing.
+  for (const int32_t count : {0, 109, -1, 1 << 30}) {
+    StoreBigEndian32(bytes.data() + 24, count);
+    WriteBytes(File("count.fxp"), bytes);
+    TestVantor plugin;
+    FillPrograms(plugin, 9);
+    ASSERT_TRUE(plugin.LoadProgramFile(File("count.fxp"))) << count;
+    EXPECT_DOUBLE_EQ(plugin.Param(kMainVolume)->value(), 4 / 64.0) << count;
+    EXPECT_STREQ(plugin.GetProgramName(9), "Program 04") << count;
+  }
+}
+
 TEST_F(ProgramFilesTest, BankRoundTripKeepsSlotsNamesAndTheCurrentProgram) {
   TestVantor a;
   FillPrograms(a, 3);
@@ -178,7 +195,9 @@ TEST_F(ProgramFilesTest, RefusedFilesChangeNothing) {
       {"another plug-in's program", with(program, 16, FxMagic("ABCD")), false},
       {"another plug-in's bank", with(bank, 16, FxMagic("ABCD")), true},
       {"program format version 2", with(program, 12, 2), false},
-      {"109 parameters", with(program, 24, 109), false},
+      {"parameter list announcing 109 of its 110 values",
+       with(FloatProgram("n", 0.5f, 0.5f), 24, 109), false},
+      {"parameter list announcing 111 values", with(FloatProgram("n", 0.5f, 0.5f), 24, 111), false},
       {"unknown kind", with(program, 8, FxMagic("FxXx")), false},
       {"bank given as program", bank, false},
       {"program given as bank", program, true},
@@ -260,6 +279,9 @@ TEST_F(ProgramFilesTest, ProposedNameReplacesCharactersFileSystemsRefuse) {
   std::string long_name(100, 'x');
   strcpy(plugin.Program(0).name, long_name.c_str());
   EXPECT_EQ(plugin.ProposedProgramFileName().size(), 63u);
+  // The cut falls between characters: a "\u20ac" over bytes 62 .. 64 goes as a whole.
+  strcpy(plugin.Program(0).name, (std::string(62, 'x') + "\xe2\x82\xac tail").c_str());
+  EXPECT_EQ(plugin.ProposedProgramFileName(), std::string(62, 'x'));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -14,8 +15,11 @@
 #include <iterator>
 
 #include "host/vst24.h"
+#include "support/test_locale.h"
 #include "tools/smf_builder.h"
+#include "tools/vsthost/arguments.h"
 #include "tools/vsthost/fx_file.h"
+#include "tools/vsthost/setup.h"
 
 namespace vsthost {
 namespace {
@@ -219,6 +223,26 @@ TEST_F(ProbeTest, SetFindsValuesByTextEntryDisplayTextsAndNumbers) {
   EXPECT_FALSE(fs::exists(Path("x.fxp")));
 }
 
+// A loaded plug-in may switch the process to a locale that writes decimal commas; vsthost still
+// reads its command line and the plug-in's display texts with a point.
+TEST(VsthostLocaleTest, NumbersAreReadWithAPointUnderADecimalCommaLocale) {
+  ASSERT_EQ(vantor::testing::UseDecimalCommaLocale(), "");
+  Options options;
+  std::string error;
+  EXPECT_TRUE(ParseArguments({"render", "x.so", "-o", "o.wav", "--tail", "1.5", "-r", "44100.0"},
+                             options, error))
+      << error;
+  EXPECT_EQ(options.tail_seconds, 1.5);
+  double value = 0.0;
+  int decimals = -1;
+  EXPECT_TRUE(LeadingNumber("1.25 kHz", value, decimals));
+  EXPECT_EQ(value, 1250.0);
+  EXPECT_EQ(decimals, 0);
+  EXPECT_TRUE(DisplayMatches("0.50", "0.5"));
+  EXPECT_FALSE(DisplayMatches("0.50", "0.6"));
+  vantor::testing::UseCLocale();
+}
+
 TEST_F(ProbeTest, ProgramsAreFoundByNumberNameOrAUniquePart) {
   ASSERT_EQ(Vsthost({"save", PROBE_PLUGIN, "-p", "gamma r", "-o", Path("g.fxp")}).status, 0);
   EXPECT_EQ(ReadFx(Path("g.fxp")).program.name, "Gamma Ray");
@@ -250,6 +274,11 @@ TEST_F(ProbeTest, ProgramAndBankFilesOfEveryKindReachTheSound) {
   // Chunk program, as saved by vsthost.
   ASSERT_EQ(Vsthost({"save", PROBE_PLUGIN, "--set", "Gain=0.75", "-o", Path("c.fxp")}).status, 0);
   EXPECT_FLOAT_EQ(first_impulse({"--preset", Path("c.fxp")}), 0.75f);
+  // A chunk program's parameter count says nothing about the chunk; other writers leave it zero.
+  std::vector<uint8_t> zero_count = ReadBytes(Path("c.fxp"));
+  std::fill_n(zero_count.begin() + 24, 4, uint8_t{0});
+  WriteBytes(Path("z.fxp"), zero_count);
+  EXPECT_FLOAT_EQ(first_impulse({"--preset", Path("z.fxp")}), 0.75f);
 
   // Parameter-list program and bank, as other hosts write them.
   FxProgram list;

@@ -88,9 +88,25 @@ TEST_F(UpdateCheckTest, WebPageIsAnInvalidCallAndNothingElse) {
   EXPECT_EQ(Check(LocalHttpServer::Reply({"66306 <html><body>Moved</body></html>"})),
             kUpdateWebPage);
   ExpectOnlyMessage("Invalid call to brenwick.example.", MessageBoxType::ErrorOk);
-  ui_.ClearRecords();
-  EXPECT_EQ(Check(LocalHttpServer::Reply({"<!DOCTYPE html>"}, "404 Not Found")), kUpdateWebPage);
-  ExpectOnlyMessage("Invalid call to brenwick.example.", MessageBoxType::ErrorOk);
+}
+
+TEST_F(UpdateCheckTest, ErrorStatusIsAFailedCheckWhateverItsBodySays) {
+  const struct {
+    const char* status;
+    const char* body;
+  } answers[] = {
+      {"404 Not Found", "Not Found"},
+      {"503 Service Unavailable", "Service Unavailable\n"},
+      {"503 Service Unavailable", "66306"},  // a number in an error body is no version
+      {"500 Internal Server Error", "<!DOCTYPE html><title>Error</title>"},
+  };
+  for (const auto& answer : answers) {
+    ui_.ClearRecords();
+    EXPECT_EQ(Check(LocalHttpServer::Reply({answer.body}, answer.status)), kUpdateNoReply)
+        << answer.status << " " << answer.body;
+    ExpectOnlyMessage("An error occurred while contacting brenwick.example.",
+                      MessageBoxType::ErrorOk);
+  }
 }
 
 TEST_F(UpdateCheckTest, EmptyReplyAndMissingServerReportTheContactError) {

@@ -1,9 +1,14 @@
-# Checks a built Windows plug-in: it exports exactly its two entry points and imports only DLLs
+# Checks a built Windows plug-in: it is built for the expected processor (FORMAT, objdump's name
+# for it), exports exactly its two entry points under their plain names and imports only DLLs
 # that every Windows has, so nothing of the compiler's runtime must lie beside it.
 cmake_minimum_required(VERSION 3.25)
 execute_process(COMMAND ${OBJDUMP} -p ${PLUGIN} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "objdump failed on ${PLUGIN}")
+endif()
+if(NOT dump MATCHES "file format ${FORMAT}\n")
+  string(REGEX MATCH "file format [^\n]*" found "${dump}")
+  message(FATAL_ERROR "${PLUGIN} is not ${FORMAT}: ${found}")
 endif()
 
 string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
@@ -26,7 +31,9 @@ string(REPLACE "[" "<" dump "${dump}")
 string(REPLACE "]" ">" dump "${dump}")
 string(REGEX MATCH "<Ordinal/Name Pointer> Table[^\n]*\n(([ \t]+<[ 0-9]+> [^\n]+\n)*)"
        table "${dump}")
-string(REGEX MATCHALL "> [A-Za-z_0-9@]+" entries "${CMAKE_MATCH_1}")
+# Every name as it stands, so a decorated one ("_VSTPluginMain", "VSTPluginMain@4", a C++ name)
+# cannot pass for the plain one or slip through unseen.
+string(REGEX MATCHALL "> [^ \t\n]+" entries "${CMAKE_MATCH_1}")
 set(names "")
 foreach(entry ${entries})
   string(SUBSTRING "${entry}" 2 -1 name)

@@ -17,7 +17,7 @@ win() { printf 'Z:%s\n' "$1" | sed 's|/|\\|g'; }
 
 rm -rf "$out"
 mkdir -p "$out"
-"$wine_run" "$vsthost" editor "$(win "$plugin")" --program 0 --set 20=On --click 223,256 \
+"$wine_run" "$vsthost" editor "$(win "$plugin")" --program 0 --set 20=On --click 223,256 --idle 0 \
   -o "$(win "$out/editor.png")" >"$out/editor.txt" 2>&1 || { cat "$out/editor.txt"; fail "vsthost editor"; }
 cat "$out/editor.txt"
 grep -q '^Editor: 924 x 456, 1 actions, 1 parameter changes told to the host' "$out/editor.txt" ||

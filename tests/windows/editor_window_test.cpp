@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "editor/raster/raster_blit.h"
@@ -20,7 +22,20 @@ namespace {
 
 constexpr int kParam = kFilterCutoff;  // a continuous parameter from 0 to 1
 
-// Paints its rectangle in one colour and sets its parameter to the top on a click; records keys.
+// What the host was told of edits, in order: (opcode, parameter).
+std::vector<std::pair<int32_t, int32_t>> g_heard;
+
+intptr_t VST_CALL RecordingHost(vst::AEffect*, int32_t opcode, int32_t index, intptr_t, void*,
+                                float) {
+  if (opcode == vst::audioMasterVersion) return 2400;
+  if (opcode == vst::audioMasterAutomate || opcode == vst::audioMasterBeginEdit ||
+      opcode == vst::audioMasterEndEdit)
+    g_heard.emplace_back(opcode, index);
+  return 0;
+}
+
+// Paints its rectangle in one colour and sets its parameter to the top on a click; records keys
+// and wheel steps.
 class Patch : public Control {
  public:
   Patch(PluginBase* plugin, Rect rect, RasterPixel colour)
@@ -35,23 +50,28 @@ class Patch : public Control {
     keys.push_back(key);
     return true;
   }
+  void MouseWheel(int, int, const MouseMods&, int d) override { wheel.push_back(d); }
   std::vector<int> keys;
+  std::vector<int> wheel;
 
  private:
   RasterPixel colour_;
 };
 
-// Delivers the window messages waiting and those that come within `milliseconds`.
-void Pump(int milliseconds) {
-  const DWORD end = GetTickCount() + static_cast<DWORD>(milliseconds);
-  do {
+// Delivers window messages until `done` holds (true), or a minute passes (false): long enough
+// for the busiest machine, and each wait ends as soon as what it waits for is seen.
+bool PumpUntil(const std::function<bool()>& done) {
+  const ULONGLONG give_up = GetTickCount64() + 60000;
+  for (;;) {
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
       TranslateMessage(&message);
       DispatchMessageW(&message);
     }
-    Sleep(5);
-  } while (static_cast<LONG>(end - GetTickCount()) > 0);
+    if (done()) return true;
+    if (GetTickCount64() > give_up) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
 }
 
 // A top-level window standing in for the host's window that holds the editor.
@@ -66,7 +86,7 @@ class HostFrame {
     window = CreateWindowExW(0, L"VantorTestHostFrame", L"Test host", WS_OVERLAPPEDWINDOW, 0, 0,
                              1000, 560, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     ShowWindow(window, SW_SHOWNORMAL);
-    Pump(50);
+    PumpUntil([this] { return IsWindowVisible(window) != 0; });
   }
   ~HostFrame() { DestroyWindow(window); }
   HWND window = nullptr;
@@ -119,6 +139,7 @@ LPARAM Point(int x, int y) {
 class EditorWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    g_heard.clear();
     ui = std::make_unique<GraphicsWin>(&vantor);
     ui->PrepareDrawing();  // as the plug-in object does for its own editor
     // Control 0 is the background, which never takes input.
@@ -130,7 +151,7 @@ class EditorWindowTest : public ::testing::Test {
   }
   void TearDown() override { ui->CloseEditorWindow(); }
 
-  Vantor vantor;
+  Vantor vantor{RecordingHost};
   std::unique_ptr<GraphicsWin> ui;
   Patch* patch = nullptr;
   HostFrame host;
@@ -145,8 +166,8 @@ TEST_F(EditorWindowTest, OpensAsAChildOfTheHostWindowAndPaintsWhatTheControlsDra
   GetClientRect(window, &rect);
   EXPECT_EQ(rect.right, Graphics::kDefaultWidth);
   EXPECT_EQ(rect.bottom, Graphics::kDefaultHeight);
-  Pump(300);  // the redraw timer runs every 40 ms
-  EXPECT_EQ(PixelOnScreen(window, 150, 80), RGB(200, 40, 30));
+  // Painted on the window's first paint or redraw timer.
+  EXPECT_TRUE(PumpUntil([&] { return PixelOnScreen(window, 150, 80) == RGB(200, 40, 30); }));
   EXPECT_EQ(std::string(ui->ApiName()), "Windows GDI");
   EXPECT_TRUE(SaveWindowPicture(window, platform::ModuleFolder() + "editor_window.png"));
 }
@@ -154,10 +175,9 @@ TEST_F(EditorWindowTest, OpensAsAChildOfTheHostWindowAndPaintsWhatTheControlsDra
 TEST_F(EditorWindowTest, AClickOnAControlSetsItsParameterAndKeysReachIt) {
   ASSERT_TRUE(ui->OpenEditorWindow(host.window));
   HWND window = static_cast<HWND>(ui->NativeWindow());
-  Pump(100);
   PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, Point(150, 80));
   PostMessageW(window, WM_LBUTTONUP, 0, Point(150, 80));
-  Pump(100);
+  EXPECT_TRUE(PumpUntil([&] { return g_heard.size() >= 3; }));  // begin, automate, end
   EXPECT_EQ(vantor.Param(kParam)->value(), vantor.Param(kParam)->maximum());
 
   SetCursorPos(0, 0);
@@ -182,8 +202,8 @@ TEST_F(EditorWindowTest, TextEntryTakesDigitsForAParameterAndCommitsOnEnter) {
   GetWindowTextW(edit, typed, 32);
   EXPECT_EQ(std::wstring(typed), L"0.5");  // letters are swallowed for a parameter
   SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
-  Pump(150);  // the timer ends the entry
-  EXPECT_FALSE(GetDlgItem(window, GraphicsWin::kEditControlId));
+  // The timer ends the entry.
+  EXPECT_TRUE(PumpUntil([&] { return !GetDlgItem(window, GraphicsWin::kEditControlId); }));
   EXPECT_NEAR(param->value(), std::clamp(0.5, param->minimum(), param->maximum()), 1e-9);
 }
 
@@ -199,13 +219,37 @@ TEST_F(EditorWindowTest, EscapeAndTheWheelCancelAnEntry) {
     if (way == 0) {
       SendMessageW(edit, WM_KEYDOWN, VK_ESCAPE, 0);
     } else {
-      Pump(120);
       SendMessageW(window, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), Point(150, 80));
     }
-    Pump(150);
-    EXPECT_FALSE(GetDlgItem(window, GraphicsWin::kEditControlId));
+    EXPECT_TRUE(PumpUntil([&] { return !GetDlgItem(window, GraphicsWin::kEditControlId); }));
     EXPECT_EQ(vantor.Param(kParam)->value(), before);
   }
+}
+
+// Precision touchpads turn the wheel by fractions of a notch: they add up, and nothing reaches
+// the control or the host until a whole notch is there.
+TEST_F(EditorWindowTest, WheelFractionsAddUpToWholeNotches) {
+  ASSERT_TRUE(ui->OpenEditorWindow(host.window));
+  HWND window = static_cast<HWND>(ui->NativeWindow());
+  POINT over = {150, 80};  // the wheel message carries screen coordinates
+  ClientToScreen(window, &over);
+  auto turn = [&](int delta) {
+    SendMessageW(window, WM_MOUSEWHEEL, MAKEWPARAM(0, delta), MAKELPARAM(over.x, over.y));
+  };
+  g_heard.clear();
+  turn(40);
+  turn(40);
+  EXPECT_TRUE(patch->wheel.empty());
+  EXPECT_TRUE(g_heard.empty());
+  turn(40);
+  EXPECT_EQ(patch->wheel, (std::vector<int>{1}));
+  EXPECT_EQ(g_heard.size(), 2u);  // begin and end of the step's edit
+  turn(300);                      // two and a half notches
+  turn(-60);                      // the other way: the half notch is dropped
+  turn(-60);
+  EXPECT_EQ(patch->wheel, (std::vector<int>{1, 2, -1}));
+  turn(-WHEEL_DELTA * 2);
+  EXPECT_EQ(patch->wheel, (std::vector<int>{1, 2, -1, -2}));
 }
 
 TEST_F(EditorWindowTest, TheWindowClassLivesUntilTheLastEditorWindowCloses) {
@@ -239,21 +283,72 @@ TEST_F(EditorWindowTest, ClipboardTextArrivesAsUtf8) {
   EXPECT_EQ(out, "Pad: Fat Strings \xC3\xA4\xE2\x82\xAC");
 }
 
+// Stops at the child of the editor's class and hands it out through `data`.
+BOOL CALLBACK MatchEditorChild(HWND child, LPARAM data) {
+  wchar_t name[64];
+  if (GetClassNameW(child, name, 64) && std::wstring(name) == L"VantorWndClass") {
+    *reinterpret_cast<HWND*>(data) = child;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 // The child window of the editor's class, found by name as a host's tools would.
 HWND EditorChild(HWND parent) {
   HWND found = nullptr;
-  EnumChildWindows(
-      parent,
-      [](HWND child, LPARAM data) -> BOOL {
-        wchar_t name[64];
-        if (GetClassNameW(child, name, 64) && std::wstring(name) == L"VantorWndClass") {
-          *reinterpret_cast<HWND*>(data) = child;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  EnumChildWindows(parent, MatchEditorChild, reinterpret_cast<LPARAM>(&found));
   return found;
+}
+
+// The window of the popup menu while one is shown, else null.
+HWND ShownMenu() {
+  HWND menu = FindWindowW(L"#32768", nullptr);
+  return menu && IsWindowVisible(menu) ? menu : nullptr;
+}
+
+// Keys for the popup menu about to open, typed once it shows: the timer runs inside the menu's
+// own message loop, which holds the test's thread as it holds a host's.
+std::vector<WPARAM> g_menu_keys;
+void CALLBACK TypeIntoMenu(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND menu = ShownMenu();
+  if (!menu) return;
+  KillTimer(nullptr, timer);
+  for (WPARAM key : g_menu_keys)
+    PostMessageW(menu, WM_KEYDOWN, key, 0);
+}
+
+// The split menu opens on the press that begins the host's edit gesture and swallows the
+// release: the gesture ends when the menu closes, chosen or cancelled.
+TEST(PluginEditorTest, TheSplitMenuEndsItsGestureWhenItCloses) {
+  HostFrame host;
+  Vantor vantor(RecordingHost);
+  vst::AEffect* effect = vantor.effect();
+  effect->dispatcher(effect, vst::effOpen, 0, 0, nullptr, 0.0f);
+  effect->setParameter(effect, kKeySplitPoint, 1.0f);
+  ASSERT_EQ(effect->dispatcher(effect, vst::effEditOpen, 0, 0, host.window, 0.0f), 1);
+  HWND editor = static_cast<HWND>(vantor.graphics().NativeWindow());
+  using Heard = std::vector<std::pair<int32_t, int32_t>>;
+  auto ended = [] { return !g_heard.empty() && g_heard.back().first == vst::audioMasterEndEdit; };
+
+  g_heard.clear();
+  g_menu_keys = {VK_ESCAPE};
+  SetTimer(nullptr, 0, 10, TypeIntoMenu);
+  PostMessageW(editor, WM_LBUTTONDOWN, MK_LBUTTON, Point(430, 430));
+  EXPECT_TRUE(PumpUntil(ended));
+  EXPECT_EQ(g_heard, (Heard{{vst::audioMasterBeginEdit, kKeySplitPoint},
+                            {vst::audioMasterEndEdit, kKeySplitPoint}}));
+
+  // The first note of the first octave: the value changes inside the gesture.
+  g_heard.clear();
+  g_menu_keys = {VK_DOWN, VK_RIGHT, VK_RETURN};
+  SetTimer(nullptr, 0, 10, TypeIntoMenu);
+  PostMessageW(editor, WM_LBUTTONDOWN, MK_LBUTTON, Point(450, 430));
+  EXPECT_TRUE(PumpUntil(ended));
+  EXPECT_EQ(vantor.Param(kKeySplitPoint)->value(), 0.0);
+  EXPECT_EQ(g_heard, (Heard{{vst::audioMasterBeginEdit, kKeySplitPoint},
+                            {vst::audioMasterAutomate, kKeySplitPoint},
+                            {vst::audioMasterEndEdit, kKeySplitPoint}}));
+  effect->dispatcher(effect, vst::effEditClose, 0, 0, nullptr, 0.0f);
 }
 
 intptr_t VST_CALL NoHost(vst::AEffect*, int32_t, int32_t, intptr_t, void*, float) {
@@ -275,10 +370,12 @@ TEST(PluginEditorTest, TheHostOpensAndClosesTheEditorInsideItsWindow) {
   }
   effect->dispatcher(effect, vst::effOpen, 0, 0, nullptr, 0.0f);
   EXPECT_EQ(effect->dispatcher(effect, vst::effEditOpen, 0, 0, host.window, 0.0f), 1);
-  Pump(200);
-  HWND editor = EditorChild(host.window);
+  HWND editor = nullptr;
+  EXPECT_TRUE(PumpUntil([&] {
+    editor = EditorChild(host.window);
+    return editor && IsWindowVisible(editor);
+  }));
   ASSERT_TRUE(editor);
-  EXPECT_TRUE(IsWindowVisible(editor));
   effect->dispatcher(effect, vst::effEditClose, 0, 0, nullptr, 0.0f);
   EXPECT_FALSE(EditorChild(host.window));
   effect->dispatcher(effect, vst::effClose, 0, 0, nullptr, 0.0f);

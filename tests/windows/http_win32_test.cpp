@@ -150,6 +150,25 @@ TEST_F(HttpGetTest, AReplyInPiecesIsJoinedAndCutAtTheLimit) {
   }
 }
 
+TEST_F(HttpGetTest, AnswerWithoutASuccessStatusFailsAndItsBodyIsNotTaken) {
+  for (const char* status : {"404 Not Found", "503 Service Unavailable",
+                             "500 Internal Server Error", "301 Moved Permanently"}) {
+    OneShotServer server({std::string("HTTP/1.1 ") + status +
+                          "\r\nContent-Type: text/plain\r\nContent-Length: 5\r\n"
+                          "Connection: close\r\n\r\n66306"});
+    std::string reply = "kept:";
+    EXPECT_FALSE(
+        platform::HttpGet("127.0.0.1", server.port(), kPath, "Vantor", 2000, kPlenty, &reply))
+        << status;
+    EXPECT_EQ(reply, "kept:") << status;
+  }
+  OneShotServer success({"HTTP/1.0 203 Non-Authoritative Information\r\n\r\n66306"});
+  std::string reply;
+  EXPECT_TRUE(
+      platform::HttpGet("127.0.0.1", success.port(), kPath, "Vantor", 2000, kPlenty, &reply));
+  EXPECT_EQ(reply, "66306");
+}
+
 TEST_F(HttpGetTest, NoServerOrASilentOneFailsWithinTheTimeout) {
   std::string reply;
   EXPECT_FALSE(

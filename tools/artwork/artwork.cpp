@@ -21,22 +21,30 @@ using layout::ParamControl;
 
 // ---- Fonts
 
+// Sizes are pixels per em (the hinted faces snap to whole pixels). What a player reads at a
+// glance, the labels under the controls, the positions of switches and the captions of the
+// bottom bar, is 9 pixels with capitals of 7; the labels of a row of faders 28 pixels apart
+// take the regular condensed face, which fits them side by side.
 struct Fonts {
-  std::unique_ptr<Font> logo, title, label, small, tiny, band, button;
+  std::unique_ptr<Font> logo, title, label, small, legend, legend_small, caption, band, button;
 };
 
 std::optional<Fonts> OpenFonts(const std::string& folder) {
   const std::string bold = folder + "/DejaVuSans-Bold.ttf";
-  const std::string condensed = folder + "/DejaVuSansCondensed-Bold.ttf";
+  const std::string condensed_bold = folder + "/DejaVuSansCondensed-Bold.ttf";
+  const std::string condensed = folder + "/DejaVuSansCondensed.ttf";
   Fonts f;
   f.logo = Font::Open(bold, 25.0f);
-  f.title = Font::Open(bold, 8.5f);
-  f.label = Font::Open(condensed, 8.0f);
-  f.small = Font::Open(condensed, 7.5f);
-  f.tiny = Font::Open(condensed, 7.0f);
-  f.band = Font::Open(bold, 9.0f);
-  f.button = Font::Open(condensed, 9.0f);
-  if (!f.logo || !f.title || !f.label || !f.small || !f.tiny || !f.band || !f.button) {
+  f.title = Font::Open(bold, 9.0f);
+  f.label = Font::Open(condensed, 9.0f);
+  f.small = Font::Open(condensed_bold, 8.0f);
+  f.legend = Font::Open(condensed, 9.0f);
+  f.legend_small = Font::Open(condensed, 8.0f);
+  f.caption = Font::Open(condensed_bold, 9.0f);
+  f.band = Font::Open(bold, 10.0f);
+  f.button = Font::Open(condensed_bold, 9.0f);
+  if (!f.logo || !f.title || !f.label || !f.small || !f.legend || !f.legend_small || !f.caption ||
+      !f.band || !f.button) {
     fprintf(stderr,
             "artwork: the DejaVu fonts (fonts-dejavu-core, fonts-dejavu-extra) are needed in %s\n",
             folder.c_str());
@@ -59,6 +67,9 @@ struct Theme {
   Rgba groove, mono_groove;  // fader slots
   Rgba highlight;            // upper edge of a band
   Rgba logo, logo_accent;
+  Rgba bed;    // behind each fader, where the dark caps need a lighter ground
+  Rgba plate;  // the resonators' section
+  Rgba plate_edge;
 };
 
 const Theme kLight = {
@@ -80,6 +91,9 @@ const Theme kLight = {
     .highlight = Hex(0xffffff, 0.7f),
     .logo = Hex(0x2a2a2c),
     .logo_accent = Hex(0xd2602a),
+    .bed = Hex(0x000000, 0.0f),
+    .plate = Hex(0x6a5a40, 0.09f),
+    .plate_edge = Hex(0x4a4a4c, 0.45f),
 };
 
 const Theme kDark = {
@@ -101,13 +115,17 @@ const Theme kDark = {
     .highlight = Hex(0xffffff, 0.12f),
     .logo = Hex(0xe8e8ea),
     .logo_accent = Hex(0xe0703a),
+    .bed = Hex(0x535760),
+    .plate = Hex(0xffffff, 0.05f),
+    .plate_edge = Hex(0xb8bcc4, 0.35f),
 };
 
 // Panel colours of the bottom bar, the same in both views: the program and info displays write
 // white on it.
 const Rgba kBarTop = Hex(0x25272b);
 const Rgba kBarBottom = Hex(0x18191c);
-const Rgba kBarText = Hex(0xc9ccd2);
+const Rgba kBarText = Hex(0xdcdfe4);
+const Rgba kBarCaption = Hex(0xb4b9c2);
 const Rgba kDisplay = Hex(0x0b0d10);
 const Rgba kLampRed = Hex(0xff3a22);
 
@@ -253,7 +271,7 @@ const std::vector<Group> kGroups = {
     {"KEY ASSIGN", {kMonoLower, kPolyLower, kMonoUpper, kPolyUpper}, 2, 2},
     {"BEND", {kMonoPitchbendRange, kPolyPitchbendRange}, 14, 2},
     {"MOD WHEEL", {kModWheelToMonoFm, kModWheelToMonoVcf, kModWheelToPolyFm}, 4, 0},
-    {"ENSEMBLE", {kMonoToEnsemble, kPolyToEnsemble}, 24, 4},
+    {"ENSEMBLE", {kMonoToEnsemble, kPolyToEnsemble}, 20, 24},
     {"PHASER",
      {kPhaser, kPhaserManual, kPhaserFeedback, kPhaserModSpeed, kPhaserModAmount, kPhaserMix},
      22,
@@ -373,6 +391,67 @@ float TitleBaseline(const Rect& r) {
   return 322;
 }
 
+// ---- Legends and their clearances
+
+// Every legend and rule the panel prints, with the box it covers, so that the drawing can be
+// checked for texts that run into each other or into a control.
+struct Placed {
+  std::string what;
+  Box box;
+};
+std::vector<Placed> g_placed;
+
+// Draws `text` as Canvas::Text does and records the box its capitals cover.
+float Legend(Canvas& c, Font& font, const std::string& text, float x, float baseline, int align,
+             Rgba colour, float tracking = 0.0f) {
+  const float w = c.Text(font, text, x, baseline, align, colour, tracking);
+  const float left = align == 0 ? x - w * 0.5f : align > 0 ? x - w : x;
+  g_placed.push_back({text, {left, baseline - font.CapHeight(), left + w, baseline}});
+  return w;
+}
+
+bool Overlap(const Box& a, const Box& b, float margin) {
+  return a.left < b.right + margin && b.left < a.right + margin && a.top < b.bottom + margin &&
+         b.top < a.bottom + margin;
+}
+
+// Every control's rectangle, the special ones of the bottom bar included.
+std::vector<Rect> ControlRects() {
+  std::vector<Rect> all = {
+      layout::kProgramNumberField, layout::kProgramNameField,   layout::kPreviousProgram,
+      layout::kNextProgram,        layout::kOptionMenu,         layout::kMidiLearn,
+      layout::kMonoLamp,           layout::kPolyLamp,           layout::kPolyphonySwitch,
+      layout::kSplitPoint,         layout::kEnsembleModeSwitch, layout::kInfoLine};
+  for (const ParamControl& c : layout::kParamControls)
+    all.push_back(c.rect);
+  return all;
+}
+
+// Legends keep two pixels from each other and stay off every control; false (and a report)
+// for each that does not.
+bool CheckClearances() {
+  bool ok = true;
+  for (size_t i = 0; i < g_placed.size(); ++i) {
+    const Placed& a = g_placed[i];
+    for (size_t j = i + 1; j < g_placed.size(); ++j) {
+      const Placed& b = g_placed[j];
+      if (Overlap(a.box, b.box, 2.0f)) {
+        fprintf(stderr, "artwork: \"%s\" and \"%s\" run into each other\n", a.what.c_str(),
+                b.what.c_str());
+        ok = false;
+      }
+    }
+    for (const Rect& r : ControlRects()) {
+      if (Overlap(a.box, {float(r.left), float(r.top), float(r.right), float(r.bottom)}, 0.0f)) {
+        fprintf(stderr, "artwork: \"%s\" lies on the control at %d, %d\n", a.what.c_str(), r.left,
+                r.top);
+        ok = false;
+      }
+    }
+  }
+  return ok;
+}
+
 // ---- Pieces of the panel
 
 void DrawBand(Canvas& c, const Band& band, const Theme& t, Fonts& f) {
@@ -407,20 +486,44 @@ void DrawBand(Canvas& c, const Band& band, const Theme& t, Fonts& f) {
 void DrawTitle(Canvas& c, Fonts& f, const char* title, float left, float right, float baseline,
                Rgba text, Rgba rule) {
   const float cx = (left + right) * 0.5f;
-  const float w = c.Text(*f.title, title, cx, baseline, 0, text, 0.9f);
+  const float w = Legend(c, *f.title, title, cx, baseline, 0, text, 0.8f);
   const float y = baseline - f.title->CapHeight() * 0.5f;
   auto line = [&](float x0, float x1) {
     if (x1 - x0 < 2) return;
     c.FillColour(
         {x0, y - 2, x1, y + 2},
         [&](float x, float py) { return Capsule(x, py, x0, y, x1, y, 1.0f); }, rule);
+    g_placed.push_back({std::string("the rule of ") + title, {x0, y - 0.5f, x1, y + 0.5f}});
   };
   line(left, cx - w * 0.5f - 5);
   line(cx + w * 0.5f + 5, right);
+  // The ends turn down, where there is a rule to end.
+  if (cx - w * 0.5f - 5 - left < 2) return;
   for (float x : {left, right})
     c.FillColour(
         {x - 2, y - 1, x + 2, y + 5},
         [&](float px, float py) { return Capsule(px, py, x, y, x, y + 4, 1.0f); }, rule);
+}
+
+// The resonators' section: a plate from their common switch to the end of the band, so that
+// the switch reads as part of the three resonators.
+void DrawResonatorPlate(Canvas& c, const Theme& t) {
+  const Rect button = ControlOf(kResonators)->rect;
+  const Box band = kBands[2].box;
+  const Box b{button.left - 10.0f, TitleBaseline(button) - 13.0f, band.right, band.bottom};
+  auto inside = [&](float x, float y) {
+    return std::fmax(RoundBox(x, y, b.left, b.top, b.right + 8, b.bottom + 8, 5),
+                     RoundBox(x, y, band.left, band.top, band.right, band.bottom, 5));
+  };
+  c.FillColour(b, inside, t.plate);
+  // Its upper and left edges, engraved.
+  c.FillColour(
+      {b.left - 1, b.top - 1, b.right, b.bottom},
+      [&](float x, float y) {
+        return std::fmax(std::fabs(inside(x, y)) - 0.5f,
+                         std::fmax(x - (band.right - 4), y - (band.bottom - 4)));
+      },
+      t.plate_edge);
 }
 
 void DrawGroup(Canvas& c, Fonts& f, const Group& g, const Theme& t) {
@@ -439,6 +542,18 @@ void DrawFaderSlot(Canvas& c, const Rect& r, const Theme& t) {
   const float top = r.top + 10.0f;  // the handle's centre at the top of its travel
   const float bottom = r.bottom - 10.0f;
   const Rgba rule = mono ? t.mono_tick : t.tick;
+  if (t.bed.a > 0.0f) {
+    // A lighter ground the width of the cap along its travel.
+    const Rgba bed = mono ? Mix(t.bed, t.mono_top, 0.45f) : t.bed;
+    c.Fill(
+        {cx - 11, r.top - 1.0f, cx + 11, r.bottom + 1.0f},
+        [&](float x, float y) {
+          return RoundBox(x, y, cx - 10.5f, r.top - 0.5f, cx + 10.5f, r.bottom + 0.5f, 3);
+        },
+        [&](float, float y) {
+          return Mix(Mix(bed, Hex(0xffffff), 0.08f), bed, (y - r.top) / (r.bottom - r.top));
+        });
+  }
   for (int i = 0; i <= 10; ++i) {
     const float y = top + (bottom - top) * i / 10.0f;
     const float reach = (i % 5 == 0) ? 10.0f : 8.0f;
@@ -539,8 +654,11 @@ void DrawSelectorLegend(Canvas& c, Fonts& f, const ParamControl& k, const Theme&
     const float radius = n == 4 ? 22.0f : 21.0f;
     const float x = cx + radius * std::sin(a), y = cy - radius * std::cos(a);
     if (k.param == kVcoOctave) {
+      // Footages in an arc over the knob, clear of the faders close on either side.
       const char* texts[] = {"32'", "16'", "8'", "4'"};
-      c.Text(*f.tiny, texts[i], x, y + 2.5f, 0, colour);
+      const float dx[] = {-15.5f, -8.0f, 8.0f, 15.5f};
+      const float rise[] = {1.0f, 10.0f, 10.0f, 1.0f};
+      Legend(c, *f.legend, texts[i], cx + dx[i], k.rect.top - rise[i], 0, colour);
     } else if (k.param == kVcoWaveform) {
       const Wave waves[] = {Wave::Saw, Wave::Pulse, Wave::Sine};
       DrawWave(c, waves[i], x, y, colour);
@@ -551,16 +669,40 @@ void DrawSelectorLegend(Canvas& c, Fonts& f, const ParamControl& k, const Theme&
   }
 }
 
-void DrawPositionTexts(Canvas& c, Fonts& f, const PositionTexts& p, const Theme& t, Rgba colour) {
+// The box a legend would cover, as Legend records it.
+Box LegendBox(Font& font, const std::string& text, float x, float baseline, int align) {
+  const float w = font.Measure(text);
+  const float left = align == 0 ? x - w * 0.5f : align > 0 ? x - w : x;
+  return {left, baseline - font.CapHeight(), left + w, baseline};
+}
+
+bool ClearOfControls(const Box& box) {
+  for (const Rect& r : ControlRects()) {
+    if (Overlap(box, {float(r.left), float(r.top), float(r.right), float(r.bottom)}, 1.0f))
+      return false;
+  }
+  return true;
+}
+
+// The texts of a switch's positions, at the legend size where the room beside the switch
+// allows, else a pixel smaller.
+void DrawPositionTexts(Canvas& c, Fonts& f, const PositionTexts& p, Rgba colour) {
   const Rect r = ControlOf(p.param)->rect;
   const int n = static_cast<int>(p.texts.size());
   const float h = static_cast<float>(r.bottom - r.top) / n;
-  (void)t;
+  const float x = p.side < 0 ? r.left - 2.0f : r.right + 2.0f;
+  const int align = p.side < 0 ? 1 : -1;
+  auto baseline = [&](Font& font, int i) {
+    return r.top + (i + 0.5f) * h + font.CapHeight() * 0.5f;
+  };
+  Font* font = f.legend.get();
   for (int i = 0; i < n; ++i) {
-    const float baseline = r.top + (i + 0.5f) * h + f.tiny->CapHeight() * 0.5f;
-    const float x = p.side < 0 ? r.left - 2.0f : r.right + 2.0f;
-    c.Text(*f.tiny, p.texts[static_cast<size_t>(i)], x, baseline, p.side < 0 ? 1 : -1, colour);
+    if (!ClearOfControls(
+            LegendBox(*font, p.texts[static_cast<size_t>(i)], x, baseline(*font, i), align)))
+      font = f.legend_small.get();
   }
+  for (int i = 0; i < n; ++i)
+    Legend(c, *font, p.texts[static_cast<size_t>(i)], x, baseline(*font, i), align, colour);
 }
 
 void DrawLogo(Canvas& c, Fonts& f, const Theme& t) {
@@ -572,7 +714,7 @@ void DrawLogo(Canvas& c, Fonts& f, const Theme& t) {
       [&](float x, float y) { return Capsule(x, y, cx - 58, 65, cx + 58, 65, 2.0f); },
       t.logo_accent);
   c.Text(*f.small, "ENSEMBLE SYNTHESIZER", cx, 78, 0, t.logo, 1.6f);
-  c.Text(*f.tiny, "BRENWICK", cx, 33, 0, WithAlpha(t.logo, 0.75f), 3.0f);
+  c.Text(*f.small, "BRENWICK", cx, 33, 0, WithAlpha(t.logo, 0.75f), 3.0f);
 }
 
 void DrawDisplay(Canvas& c, Box b) {
@@ -592,6 +734,7 @@ void DrawDisplay(Canvas& c, Box b) {
 }
 
 void DrawBar(Canvas& c, Fonts& f) {
+  const float cap = f.legend->CapHeight();
   const Box b = kBar;
   c.Shadow(
       b,
@@ -607,7 +750,7 @@ void DrawBar(Canvas& c, Fonts& f) {
       },
       Hex(0xffffff, 0.1f));
   auto caption = [&](const char* text, float cx) {
-    c.Text(*f.tiny, text, cx, 414, 0, Hex(0x9196a0), 1.0f);
+    Legend(c, *f.caption, text, cx, 414, 0, kBarCaption, 1.0f);
   };
 
   // Options symbol: three bars on a small key.
@@ -642,8 +785,8 @@ void DrawBar(Canvas& c, Fonts& f) {
   DrawDisplay(c, {float(s.left), float(s.top), float(s.right), float(s.bottom)});
   const Rect e = layout::kEnsembleModeSwitch;
   caption("ENSEMBLE", CentreX(e) + 12);
-  c.Text(*f.tiny, "STEREO", e.right + 3.0f, e.top + 7.5f, -1, kBarText);
-  c.Text(*f.tiny, "MONO", e.right + 3.0f, e.bottom - 2.5f, -1, kBarText);
+  Legend(c, *f.legend, "STEREO", e.right + 3.0f, e.top + cap, -1, kBarText);
+  Legend(c, *f.legend, "MONO", e.right + 3.0f, e.bottom, -1, kBarText);
   caption("MIDI", CentreX(layout::kMidiLearn));
 
   // The lamps when off; the lit lamp bitmap covers them.
@@ -660,16 +803,18 @@ void DrawBar(Canvas& c, Fonts& f) {
                      std::fmin(std::hypot(x - cx + 1.5f, y - cy + 1.5f) / 5.0f, 1.0f));
         });
   }
-  c.Text(*f.tiny, "MONO", layout::kMonoLamp.right + 4.0f, CentreY(layout::kMonoLamp) + 2.5f, -1,
-         kBarText);
-  c.Text(*f.tiny, "POLY", layout::kPolyLamp.right + 4.0f, CentreY(layout::kPolyLamp) + 2.5f, -1,
-         kBarText);
+  Legend(c, *f.legend, "MONO", layout::kMonoLamp.right + 4.0f,
+         CentreY(layout::kMonoLamp) + cap * 0.5f, -1, kBarText);
+  Legend(c, *f.legend, "POLY", layout::kPolyLamp.right + 4.0f,
+         CentreY(layout::kPolyLamp) + cap * 0.5f, -1, kBarText);
 
   const Rect i = layout::kInfoLine;
   DrawDisplay(c, {i.left - 4.0f, i.top - 3.0f, i.right + 4.0f, i.bottom + 3.0f});
 }
 
 Canvas Background(const Theme& t, Fonts& f) {
+  g_placed.clear();
+  const float cap = f.legend->CapHeight();
   Canvas c(layout::kWidth, layout::kHeight, t.backdrop);
   c.Fill(
       {0, 0, float(layout::kWidth), float(layout::kHeight)}, [](float, float) { return -1.0f; },
@@ -679,6 +824,7 @@ Canvas Background(const Theme& t, Fonts& f) {
   for (const Band& band : kBands)
     DrawBand(c, band, t, f);
   DrawBar(c, f);
+  DrawResonatorPlate(c, t);
   DrawLogo(c, f, t);
   for (const Group& g : kGroups)
     DrawGroup(c, f, g, t);
@@ -690,21 +836,21 @@ Canvas Background(const Theme& t, Fonts& f) {
     if (k.kind == Kind::Knob && k.slot == layout::kSlotKnob) DrawKnobScale(c, k.rect, t);
     if (k.kind == Kind::Knob && k.slot != layout::kSlotKnob) DrawSelectorLegend(c, f, k, t);
     if (auto label = kLabels.find(k.param); label != kLabels.end())
-      c.Text(*f.label, label->second, CentreX(k.rect), LabelBaseline(k.rect), 0, text, 0.2f);
+      Legend(c, *f.label, label->second, CentreX(k.rect), LabelBaseline(k.rect), 0, text, 0.2f);
   }
   for (const PositionTexts& p : kPositionTexts) {
     const bool mono = InMono(ControlOf(p.param)->rect);
-    DrawPositionTexts(c, f, p, t, mono ? t.mono_text : t.text);
+    DrawPositionTexts(c, f, p, mono ? t.mono_text : t.text);
   }
   for (const ToggleTexts& toggle : kToggleTexts) {
     const Rect r = ControlOf(toggle.param)->rect;
     const Rgba text = InMono(r) ? t.mono_text : t.text;
-    c.Text(*f.tiny, toggle.up, CentreX(r), r.top - 2.5f, 0, text);
-    c.Text(*f.tiny, toggle.down, CentreX(r), r.bottom + 7.5f, 0, text);
+    Legend(c, *f.legend, toggle.up, CentreX(r), r.top - 2.5f, 0, text);
+    Legend(c, *f.legend, toggle.down, CentreX(r), r.bottom + cap + 2.5f, 0, text);
   }
   const Rect poly = layout::kPolyphonySwitch;
   PositionTexts voices{kPolyphony, 1, {"12", "32", "61"}};
-  DrawPositionTexts(c, f, voices, t, kBarText);
+  DrawPositionTexts(c, f, voices, kBarText);
 
   // Footage buttons: column feet above, waveforms beside the rows.
   for (int bank : {kBank1Saw16, kBank2Saw16}) {
@@ -712,21 +858,22 @@ Canvas Background(const Theme& t, Fonts& f) {
     const Rect pulse16 = ControlOf(bank + 3)->rect;
     const char* feet[] = {"16'", "8'", "4'"};
     for (int i = 0; i < 3; ++i)
-      c.Text(*f.tiny, feet[i], CentreX(ControlOf(bank + i)->rect), saw16.top - 2.5f, 0, t.text);
+      Legend(c, *f.legend, feet[i], CentreX(ControlOf(bank + i)->rect), saw16.top - 2.5f, 0,
+             t.text);
     DrawWave(c, Wave::Saw, saw16.left - 10.0f, CentreY(saw16), t.text);
     DrawWave(c, Wave::Pulse, pulse16.left - 10.0f, CentreY(pulse16), t.text);
   }
   // Key assignment: the two columns and the two rows.
   const Rect ml = ControlOf(kMonoLower)->rect, mu = ControlOf(kMonoUpper)->rect;
   const Rect pl = ControlOf(kPolyLower)->rect;
-  c.Text(*f.tiny, "LOWER", CentreX(ml), ml.top - 2.5f, 0, t.text);
-  c.Text(*f.tiny, "UPPER", CentreX(mu), mu.top - 2.5f, 0, t.text);
-  c.Text(*f.tiny, "MONO", (ml.right + mu.left) * 0.5f, CentreY(ml) + 2.5f, 0, t.text);
-  c.Text(*f.tiny, "POLY", (ml.right + mu.left) * 0.5f, CentreY(pl) + 2.5f, 0, t.text);
+  Legend(c, *f.legend, "LOWER", CentreX(ml), ml.top - 2.5f, 0, t.text);
+  Legend(c, *f.legend, "UPPER", CentreX(mu), mu.top - 2.5f, 0, t.text);
+  Legend(c, *f.legend, "MONO", (ml.right + mu.left) * 0.5f, CentreY(ml) + cap * 0.5f, 0, t.text);
+  Legend(c, *f.legend, "POLY", (ml.right + mu.left) * 0.5f, CentreY(pl) + cap * 0.5f, 0, t.text);
   // Ensemble routing rows.
   const Rect em = ControlOf(kMonoToEnsemble)->rect, ep = ControlOf(kPolyToEnsemble)->rect;
-  c.Text(*f.tiny, "MONO", em.left - 3.0f, CentreY(em) + 2.5f, 1, t.text);
-  c.Text(*f.tiny, "POLY", ep.left - 3.0f, CentreY(ep) + 2.5f, 1, t.text);
+  Legend(c, *f.legend, "MONO", em.left - 3.0f, CentreY(em) + cap * 0.5f, 1, t.text);
+  Legend(c, *f.legend, "POLY", ep.left - 3.0f, CentreY(ep) + cap * 0.5f, 1, t.text);
   (void)poly;
   return c;
 }
@@ -1014,8 +1161,10 @@ int main(int argc, char** argv) {
   std::optional<Fonts> fonts = OpenFonts(argc > 2 ? argv[2] : "/usr/share/fonts/truetype/dejavu");
   if (!fonts || !CheckLabels()) return 1;
   const Rgba amber = Hex(0xffa030);
-  bool ok = Save(Background(kLight, *fonts), out, kSlotBack) &&
-            Save(Background(kDark, *fonts), out, kSlotAltBack) &&
+  const Canvas light = Background(kLight, *fonts);
+  // Both views place the same legends.
+  if (!CheckClearances()) return 1;
+  bool ok = Save(light, out, kSlotBack) && Save(Background(kDark, *fonts), out, kSlotAltBack) &&
             Save(Handle(), out, kSlotHandle) && Save(Button(Hex(0xff4a2a)), out, kSlotButton) &&
             Save(KnobStrip(), out, kSlotKnob) && Save(Toggle(), out, kSlotSwitch2) &&
             Save(Slide(3, 30), out, kSlotSwitch3) && Save(Slide(4, 40), out, kSlotSwitch4) &&

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <functional>
 
+#include "core/number_text.h"
+
 namespace vsthost {
 namespace {
 
@@ -26,10 +28,9 @@ struct OptionSpec {
 
 bool ParseDouble(const std::string& text, double lo, double hi, double& out) {
   if (text.empty()) return false;
-  errno = 0;
-  char* end = nullptr;
-  const double v = std::strtod(text.c_str(), &end);
-  if (errno != 0 || *end != '\0' || !std::isfinite(v) || v < lo || v > hi) return false;
+  double v = 0.0;
+  if (vantor::ReadLeadingNumber(text, &v) != text.size() || !std::isfinite(v) || v < lo || v > hi)
+    return false;
   out = v;
   return true;
 }

@@ -26,6 +26,15 @@ void Idle(Plugin& plugin, os::HostWindow& window, int milliseconds) {
   } while (Clock::now() < until);
 }
 
+// Lets the plug-in handle all the input sent to its window so far, however busy the machine:
+// a Windows editor has had its messages when the pump returns, an X11 editor reads its own in
+// the idle call.
+void Settle(Plugin& plugin, os::HostWindow& window) {
+  window.Deliver();
+  window.Pump(0);
+  plugin.Dispatch(vst::effEditIdle);
+}
+
 bool Perform(const EditorAction& action, Plugin& plugin, os::HostWindow& window,
              std::string& error) {
   const std::vector<int>& n = action.numbers;
@@ -35,7 +44,7 @@ bool Perform(const EditorAction& action, Plugin& plugin, os::HostWindow& window,
     case EditorAction::Kind::kRightClick: {
       const int button = action.kind == EditorAction::Kind::kClick ? 1 : 3;
       ok = window.Press(n[0], n[1], button);
-      Idle(plugin, window, 30);
+      Settle(plugin, window);
       ok = ok && window.Release(n[0], n[1], button);
       break;
     }
@@ -45,11 +54,11 @@ bool Perform(const EditorAction& action, Plugin& plugin, os::HostWindow& window,
       break;
     case EditorAction::Kind::kDrag: {
       ok = window.Press(n[0], n[1], 1);
-      Idle(plugin, window, 20);
+      Settle(plugin, window);
       constexpr int kSteps = 8;
       for (int i = 1; ok && i <= kSteps; ++i) {
         ok = window.Move(n[0] + (n[2] - n[0]) * i / kSteps, n[1] + (n[3] - n[1]) * i / kSteps, 1);
-        Idle(plugin, window, 10);
+        Settle(plugin, window);
       }
       ok = ok && window.Release(n[2], n[3], 1);
       break;
@@ -115,7 +124,7 @@ int RunEditor(const Options& options) {
     fprintf(stderr, "vsthost: the plug-in's editor did not open\n");
     return 1;
   }
-  Idle(*plugin, *window, 150);  // the first drawing
+  Settle(*plugin, *window);
   const long automations = plugin->host().automations;
   const ParameterState before = ReadParameters(*plugin);
   for (const EditorAction& action : options.editor_actions) {
@@ -124,11 +133,14 @@ int RunEditor(const Options& options) {
       plugin->Dispatch(vst::effEditClose);
       return 1;
     }
-    Idle(*plugin, *window, 60);
+    Settle(*plugin, *window);
   }
   Idle(*plugin, *window, options.idle_ms);
   int status = 0;
   if (!options.output.empty()) {
+    // The picture shows the editor as it stands now, not as its last timer left it.
+    window->Repaint();
+    Settle(*plugin, *window);
     std::vector<uint8_t> rgb;
     int w = 0, h = 0;
     if (!window->Capture(rgb, w, h, error) || !WriteRgbPng(options.output, w, h, rgb, error)) {

@@ -52,12 +52,22 @@ class HostWindow {
   virtual void* Handle() const = 0;
   // Handles the window's own pending events; `milliseconds` of waiting for more at most.
   virtual void Pump(int milliseconds) = 0;
+  // Returns once the input sent so far has reached the plug-in's windows (X11: the server has
+  // queued it for the plug-in's connection; Windows: it waits in this thread's queue anyway).
+  virtual void Deliver() {}
+  // Asks the plug-in's windows to draw all of themselves: at once on Windows (the paint is done
+  // when this returns); on X11 as exposures that the plug-in handles in its next idle call.
+  virtual void Repaint() = 0;
   virtual bool Press(int x, int y, int button) = 0;
   virtual bool Release(int x, int y, int button) = 0;
   // Pointer motion with buttons held (bit 0 left, bit 2 right).
   virtual bool Move(int x, int y, int buttons_held) = 0;
   // A press and release of the key of that name ("space", "Up", "a", "Return").
   virtual bool Key(const std::string& name, std::string& error) = 0;
+  virtual void SetTitle(const std::string& title) = 0;
+  // True once the user has asked to close the window (its close button); the window stays until
+  // the owner destroys it, after closing the editor inside.
+  virtual bool CloseRequested() const = 0;
   // The window's pixels, 3 bytes (red, green, blue) each, rows top down.
   virtual bool Capture(std::vector<uint8_t>& rgb, int& width, int& height, std::string& error) = 0;
 };

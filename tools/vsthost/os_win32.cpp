@@ -141,11 +141,16 @@ ChildResult RunApart(const std::function<std::string()>& body, int /*timeout_sec
 namespace {
 
 constexpr wchar_t kFrameClass[] = L"VsthostEditorFrame";
+constexpr wchar_t kCloseRequested[] = L"VsthostCloseRequested";
 
-// The frame only holds the plug-in's window; closing it by hand is left to the command's end,
-// as the host must close the editor (effEditClose) before its parent goes.
+// The frame only holds the plug-in's window; closing it by hand is only noted, for its owner to
+// act on, as the host must close the editor (effEditClose) before its parent goes.
 LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_CLOSE) return 0;
+  if (message == WM_CLOSE) {
+    SetPropW(window, kCloseRequested, reinterpret_cast<HANDLE>(1));
+    return 0;
+  }
+  if (message == WM_DESTROY) RemovePropW(window, kCloseRequested);
   return DefWindowProcW(window, message, wparam, lparam);
 }
 
@@ -175,6 +180,9 @@ class Win32HostWindow : public HostWindow {
 
   void* Handle() const override { return window_; }
 
+  void SetTitle(const std::string& title) override { SetWindowTextW(window_, Wide(title).c_str()); }
+  bool CloseRequested() const override { return GetPropW(window_, kCloseRequested) != nullptr; }
+
   void Pump(int milliseconds) override {
     const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(std::max(milliseconds, 0));
     for (;;) {
@@ -187,6 +195,10 @@ class Win32HostWindow : public HostWindow {
       if (now >= end) break;
       MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
     }
+  }
+
+  void Repaint() override {
+    RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
   }
 
   bool Press(int x, int y, int button) override {

@@ -13,9 +13,10 @@ namespace {
 
 class X11HostWindow : public HostWindow {
  public:
-  X11HostWindow(Display* display, Window window, int width, int height)
+  X11HostWindow(Display* display, Window window, Atom delete_message, int width, int height)
       : display_(display),
         window_(window),
+        delete_message_(delete_message),
         width_(width),
         height_(height),
         start_(std::chrono::steady_clock::now()) {}
@@ -32,7 +33,11 @@ class X11HostWindow : public HostWindow {
     for (;;) {
       while (XPending(display_) > 0) {
         XEvent event;
-        XNextEvent(display_, &event);  // nothing of the host window needs handling
+        XNextEvent(display_, &event);
+        if (event.type == ClientMessage && event.xclient.window == window_ &&
+            static_cast<Atom>(event.xclient.data.l[0]) == delete_message_) {
+          close_requested_ = true;
+        }
       }
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                             until - std::chrono::steady_clock::now())
@@ -41,6 +46,25 @@ class X11HostWindow : public HostWindow {
       pollfd fd{ConnectionNumber(display_), POLLIN, 0};
       poll(&fd, 1, static_cast<int>(left));
     }
+  }
+
+  void SetTitle(const std::string& title) override {
+    XStoreName(display_, window_, title.c_str());
+    // Window managers show the UTF-8 name where there is one.
+    XChangeProperty(display_, window_, XInternAtom(display_, "_NET_WM_NAME", False),
+                    XInternAtom(display_, "UTF8_STRING", False), 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(title.data()),
+                    static_cast<int>(title.size()));
+    XFlush(display_);
+  }
+
+  bool CloseRequested() const override { return close_requested_; }
+
+  void Deliver() override { XSync(display_, False); }
+
+  void Repaint() override {
+    ExposeAll(window_);
+    XSync(display_, False);
   }
 
   bool Press(int x, int y, int button) override { return SendButton(ButtonPress, x, y, button); }
@@ -145,6 +169,18 @@ class X11HostWindow : public HostWindow {
     return state;
   }
 
+  // Exposes every window inside `parent` (their owners redraw them), deepest last.
+  void ExposeAll(Window parent) {
+    Window root = 0, up = 0, *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(display_, parent, &root, &up, &children, &count)) return;
+    for (unsigned i = 0; i < count; ++i) {
+      XClearArea(display_, children[i], 0, 0, 0, 0, True);
+      ExposeAll(children[i]);
+    }
+    if (children) XFree(children);
+  }
+
   // The deepest window under (x, y), with the point in its coordinates.
   Window Target(int x, int y, int* local_x, int* local_y) {
     last_x_ = x;
@@ -211,6 +247,8 @@ class X11HostWindow : public HostWindow {
 
   Display* display_;
   Window window_;
+  Atom delete_message_;
+  bool close_requested_ = false;
   int width_;
   int height_;
   std::chrono::steady_clock::time_point start_;
@@ -232,7 +270,18 @@ std::unique_ptr<HostWindow> OpenHostWindow(int width, int height, const std::str
   const Window window =
       XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, static_cast<unsigned>(width),
                           static_cast<unsigned>(height), 0, 0, BlackPixel(display, screen));
-  XStoreName(display, window, title.c_str());
+  // The window manager asks before closing the window, instead of ending the connection.
+  Atom delete_message = XInternAtom(display, "WM_DELETE_WINDOW", False);
+  XSetWMProtocols(display, window, &delete_message, 1);
+  // The editor has one size.
+  XSizeHints* hints = XAllocSizeHints();
+  if (hints) {
+    hints->flags = PMinSize | PMaxSize;
+    hints->min_width = hints->max_width = width;
+    hints->min_height = hints->max_height = height;
+    XSetWMNormalHints(display, window, hints);
+    XFree(hints);
+  }
   XSelectInput(display, window, StructureNotifyMask);
   XMapWindow(display, window);
   // Mapped before the plug-in puts its window inside.
@@ -240,7 +289,10 @@ std::unique_ptr<HostWindow> OpenHostWindow(int width, int height, const std::str
   do {
     XNextEvent(display, &event);
   } while (event.type != MapNotify || event.xmap.window != window);
-  return std::make_unique<X11HostWindow>(display, window, width, height);
+  auto host_window =
+      std::make_unique<X11HostWindow>(display, window, delete_message, width, height);
+  host_window->SetTitle(title);
+  return host_window;
 }
 
 }  // namespace vsthost::os

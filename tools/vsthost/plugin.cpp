@@ -4,8 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <mutex>
-#include <unordered_map>
+#include <string>
 
 #include "tools/vsthost/os.h"
 
@@ -13,16 +12,43 @@ namespace vsthost {
 namespace {
 
 // Plug-ins call back before the entry point has returned their AEffect, so the instance being
-// created is known by thread; afterwards by its AEffect.
+// created is known by thread; afterwards by its AEffect, in a table read without a lock: plug-ins
+// call back from their audio thread, where a host must never wait.
 thread_local Plugin* g_constructing = nullptr;
-std::mutex g_instances_mutex;
-std::unordered_map<vst::AEffect*, Plugin*> g_instances;
+constexpr int kMaxInstances = 64;
+struct Registration {
+  std::atomic<vst::AEffect*> effect{nullptr};
+  std::atomic<Plugin*> plugin{nullptr};
+};
+Registration g_instances[kMaxInstances];
+
+bool Register(vst::AEffect* effect, Plugin* plugin) {
+  for (Registration& r : g_instances) {
+    vst::AEffect* free_slot = nullptr;
+    if (r.effect.compare_exchange_strong(free_slot, effect)) {
+      r.plugin.store(plugin, std::memory_order_release);
+      return true;
+    }
+  }
+  return false;
+}
+
+void Unregister(vst::AEffect* effect) {
+  for (Registration& r : g_instances) {
+    if (r.effect.load(std::memory_order_acquire) == effect) {
+      r.plugin.store(nullptr);
+      r.effect.store(nullptr);
+      return;
+    }
+  }
+}
 
 Plugin* Find(vst::AEffect* effect) {
   if (effect) {
-    std::lock_guard<std::mutex> lock(g_instances_mutex);
-    auto it = g_instances.find(effect);
-    if (it != g_instances.end()) return it->second;
+    for (Registration& r : g_instances) {
+      if (r.effect.load(std::memory_order_acquire) != effect) continue;
+      if (Plugin* plugin = r.plugin.load(std::memory_order_acquire)) return plugin;
+    }
   }
   return g_constructing;
 }
@@ -65,6 +91,16 @@ std::shared_ptr<PluginLibrary> PluginLibrary::Open(const std::string& path, std:
   }
   error = path + " exports neither VSTPluginMain nor main: it is not a VST 2.4 plug-in";
   return nullptr;
+}
+
+std::shared_ptr<PluginLibrary> PluginLibrary::Linked(Entry entry, const std::string& name,
+                                                     const std::string& directory) {
+  std::shared_ptr<PluginLibrary> library(new PluginLibrary);
+  library->entry_ = entry;
+  library->entry_name_ = "VSTPluginMain";
+  library->path_ = name;
+  library->directory_ = directory;
+  return library;
 }
 
 PluginLibrary::~PluginLibrary() {
@@ -151,9 +187,9 @@ std::unique_ptr<Plugin> Plugin::Create(std::shared_ptr<PluginLibrary> library, s
     return nullptr;
   }
   plugin->effect_ = effect;
-  {
-    std::lock_guard<std::mutex> lock(g_instances_mutex);
-    g_instances[effect] = plugin.get();
+  if (!Register(effect, plugin.get())) {
+    error = "more than " + std::to_string(kMaxInstances) + " plug-in instances at once";
+    return nullptr;  // closed by the destructor
   }
   plugin->Dispatch(vst::effOpen);
   plugin->Configure(plugin->host_.sample_rate, plugin->host_.block_size);
@@ -164,8 +200,7 @@ Plugin::~Plugin() {
   if (!effect_) return;
   if (running_) Suspend();
   Dispatch(vst::effClose);
-  std::lock_guard<std::mutex> lock(g_instances_mutex);
-  g_instances.erase(effect_);
+  Unregister(effect_);
 }
 
 vst::intptr Plugin::Dispatch(vst::int32 opcode, vst::int32 index, vst::intptr value, void* ptr,
@@ -370,7 +405,7 @@ vst::intptr Plugin::Answer(vst::int32 opcode, vst::int32 /*index*/, vst::intptr 
       CopyString(ptr, "Vantor", vst::kNameBufferSize);
       return 1;
     case vst::audioMasterGetProductString:
-      CopyString(ptr, "vsthost", vst::kNameBufferSize);
+      CopyString(ptr, host_.product.c_str(), vst::kNameBufferSize);
       return 1;
     case vst::audioMasterGetVendorVersion:
       return 1000;

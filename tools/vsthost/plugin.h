@@ -15,9 +15,13 @@ namespace vsthost {
 // The opened shared library and its entry point; instances keep it alive.
 class PluginLibrary {
  public:
-  using Entry = vst::AEffect* (*)(vst::AudioMasterCallback);
+  using Entry = vst::PluginEntryProc;
 
   static std::shared_ptr<PluginLibrary> Open(const std::string& path, std::string& error);
+  // A plug-in linked into this program: its entry point, a name for messages, and the folder it
+  // is told is its own.
+  static std::shared_ptr<PluginLibrary> Linked(Entry entry, const std::string& name,
+                                               const std::string& directory);
   ~PluginLibrary();
   PluginLibrary(const PluginLibrary&) = delete;
   PluginLibrary& operator=(const PluginLibrary&) = delete;
@@ -68,6 +72,7 @@ struct HostState {
   std::atomic<long> automations{0};
   std::atomic<long> midi_out_events{0};
   std::atomic<long> display_updates{0};
+  std::string product = "vsthost";  // what audioMasterGetProductString answers
 };
 
 // One instance. Every call goes straight to the plug-in; the wrapper only keeps the host side.

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <set>
 
+#include "core/number_text.h"
+
 namespace vsthost {
 namespace {
 
@@ -39,16 +41,15 @@ bool AllDigits(const std::string& s) {
 bool LeadingNumber(const std::string& text, double& value, int& decimals) {
   const std::string t = Trim(text);
   if (t.empty()) return false;
-  const char* begin = t.c_str();
-  char* end = nullptr;
-  value = std::strtod(begin, &end);
-  if (end == begin || !std::isfinite(value)) return false;
-  // strtod takes "inf", "nan" and hex; display texts mean plain decimals.
-  const std::string number(begin, static_cast<size_t>(end - begin));
+  // Read with a point whatever locale a loaded plug-in may have switched the process to.
+  const size_t length = vantor::ReadLeadingNumber(t, &value);
+  if (length == 0 || !std::isfinite(value)) return false;
+  // "inf", "nan" and hex would read too; display texts mean plain decimals.
+  const std::string number = t.substr(0, length);
   if (number.find_first_not_of("+-.0123456789eE") != std::string::npos) return false;
   const size_t dot = number.find('.');
   decimals = dot == std::string::npos ? 0 : static_cast<int>(number.size() - dot - 1);
-  const char* rest = end;
+  const char* rest = t.c_str() + length;
   while (*rest == ' ')
     ++rest;
   if (*rest == 'k' || *rest == 'K') {
@@ -215,7 +216,7 @@ bool FindProgram(Plugin& plugin, const std::string& text, int& index, std::strin
     return true;
   }
   if (partial.empty()) {
-    error = "no program is named \"" + text + "\" ('vsthost info' lists them)";
+    error = "no program is named \"" + text + "\"";
   } else {
     error = "\"" + text + "\" names " + std::to_string(partial.size()) + " programs:";
     for (size_t i = 0; i < partial.size() && i < 8; ++i) {
