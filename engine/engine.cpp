@@ -422,7 +422,7 @@ void Engine::RenderPoly(int n) {
   double* poly = poly_buffer_.data();
   Zero(poly, n);
   const VoiceScratch scratch{voice_signal_.data(), voice_amp_.data(), voice_spare_.data(),
-                             voice_phases_.data()};
+                             voice_phases_.data(), ActiveFootageKernel()};
   for (int i = 0; i < number_of_voices_; ++i)
     voices_[static_cast<size_t>(i)].Render(poly, n, banks_[0], banks_[1], scratch);
   if (global_amp_envelope_) {

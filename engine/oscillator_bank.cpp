@@ -38,28 +38,30 @@ void OscillatorBank::ControlTick(const PitchTables& tables, double pitch_bend, d
   }
 }
 
+void OscillatorBank::FootagesOf(int note, Footages out[3]) const {
+  const int octave = note / 12;
+  const int semitone = note % 12;
+  // Each octave up is two tables up.
+  const int t16 = std::clamp(level[static_cast<size_t>(semitone)] + 2 * octave - 20, 0, 21);
+  const int t8 = t16 >= 20 ? 21 : t16 + 2;
+  const int t4 = std::min(t8 + 2, 21);
+  out[0] = {footage[kSaw16], footage[kPulse16], octave - 1, t16};
+  out[1] = {footage[kSaw8], footage[kPulse8], octave, t8};
+  out[2] = {footage[kSaw4], footage[kPulse4], octave + 1, t4};
+}
+
 void OscillatorBank::Render(double* buffer, uint32_t* phases, int n, int note) const {
   if (volume == 0.0) return;
-  const int octave = note / 12;
   const int semitone = note % 12;
   const uint32_t start = phase[static_cast<size_t>(semitone)];
   const uint32_t step = static_cast<uint32_t>(increment[static_cast<size_t>(semitone)]);
   for (int i = 0; i < n; ++i)
     phases[i] = start + static_cast<uint32_t>(i + 1) * step;
 
-  // Each octave up is two tables up.
-  const int t16 = std::clamp(level[static_cast<size_t>(semitone)] + 2 * octave - 20, 0, 21);
-  const int t8 = t16 >= 20 ? 21 : t16 + 2;
-  const int t4 = std::min(t8 + 2, 21);
   const SawTables& saw = SawTables::Get();
-  struct Pair {
-    bool saw, pulse;
-    int shift, table;
-  };
-  const Pair pairs[3] = {{footage[kSaw16], footage[kPulse16], octave - 1, t16},
-                         {footage[kSaw8], footage[kPulse8], octave, t8},
-                         {footage[kSaw4], footage[kPulse4], octave + 1, t4}};
-  for (const Pair& p : pairs) {
+  Footages footages[3];
+  FootagesOf(note, footages);
+  for (const Footages& p : footages) {
     if (p.shift < 0 || p.shift > 31) continue;  // no 16' below the second octave
     const double* table = saw.table[static_cast<size_t>(p.table)].data();
     if (p.saw && p.pulse)
@@ -69,6 +71,29 @@ void OscillatorBank::Render(double* buffer, uint32_t* phases, int n, int note) c
     else if (p.pulse)
       RenderFootage<false, true>(buffer, phases, n, p.shift, pulse_offset, table, volume);
   }
+}
+
+void OscillatorBank::Plan(FootagePlan& plan, int b, int note) const {
+  plan.count[b] = 0;
+  if (volume == 0.0) return;
+  const int semitone = note % 12;
+  plan.start[b] = phase[static_cast<size_t>(semitone)];
+  plan.step[b] = static_cast<uint32_t>(increment[static_cast<size_t>(semitone)]);
+  const SawTables& saw = SawTables::Get();
+  const float v = static_cast<float>(volume);
+  Footages footages[3];
+  FootagesOf(note, footages);
+  int count = 0;
+  for (const Footages& p : footages) {
+    if (p.shift < 0 || p.shift > 31) continue;
+    const float* table = saw.single[static_cast<size_t>(p.table)].data();
+    const uint32_t shift = static_cast<uint32_t>(p.shift);
+    // A pulse is the saw less the saw read pulse_offset later; at offset 0 it is silent.
+    const bool pulse = p.pulse && pulse_offset != 0;
+    if (p.saw || pulse) plan.reads[b][count++] = {table, shift, 0, pulse && p.saw ? 2 * v : v};
+    if (pulse) plan.reads[b][count++] = {table, shift, pulse_offset, -v};
+  }
+  plan.count[b] = count;
 }
 
 }  // namespace vantor

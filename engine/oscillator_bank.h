@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "engine/pitch_tables.h"
+#include "engine/render_path.h"
 #include "engine/saw_tables.h"
 
 namespace vantor {
@@ -38,6 +39,16 @@ struct OscillatorBank {
 
   // Adds the enabled footages of `note` into `buffer` over n samples; `phases` is scratch of n.
   void Render(double* buffer, uint32_t* phases, int n, int note) const;
+  // The same sound as table reads for a fast kernel: fills bank `b` of `plan`.
+  void Plan(FootagePlan& plan, int b, int note) const;
+
+ private:
+  // The three footages of a note: which waves sound, the octave shift and the table.
+  struct Footages {
+    bool saw, pulse;
+    int shift, table;
+  };
+  void FootagesOf(int note, Footages out[3]) const;
 };
 
 }  // namespace vantor

@@ -123,9 +123,16 @@ void PolyVoice::Render(double* poly, int n, const OscillatorBank& bank1,
                        const OscillatorBank& bank2, const VoiceScratch& scratch) {
   if (!active) return;
   double* signal = scratch.signal;
-  std::fill(signal, signal + n, 0.0);
-  bank1.Render(signal, scratch.phases, n, note);
-  bank2.Render(signal, scratch.phases, n, note);
+  if (scratch.footages) {
+    FootagePlan plan;
+    bank1.Plan(plan, 0, note);
+    bank2.Plan(plan, 1, note);
+    scratch.footages(plan, signal, n);
+  } else {
+    std::fill(signal, signal + n, 0.0);
+    bank1.Render(signal, scratch.phases, n, note);
+    bank2.Render(signal, scratch.phases, n, note);
+  }
   filter.Process(signal, signal, n);
   // Both envelopes run every sample whichever of them shapes the amplitude.
   double* voice_env = amp_mode == kAmpVoice ? scratch.amp : scratch.spare;

@@ -16,6 +16,7 @@ struct VoiceScratch {
   double* amp = nullptr;
   double* spare = nullptr;
   uint32_t* phases = nullptr;
+  FootageKernel footages = nullptr;  // the fast path's; null renders the reference way
 };
 
 struct PolyVoice {

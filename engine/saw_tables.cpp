@@ -35,6 +35,7 @@ SawTables::SawTables() {
         sum += amplitude[static_cast<size_t>(j)] * sine[phase];
       }
       out[static_cast<size_t>(k)] = sum;
+      single[static_cast<size_t>(t)][static_cast<size_t>(k)] = static_cast<float>(sum);
     }
   }
 }

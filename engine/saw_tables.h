@@ -11,6 +11,8 @@ struct SawTables {
   static constexpr int kIndexMask = kLength - 1;
 
   std::array<std::array<double, kLength>, kCount> table;
+  // The same in single precision, for the fast render paths: half the cache.
+  std::array<std::array<float, kLength>, kCount> single;
 
   // Harmonics held by table t: round(2048 / sqrt(2)^t).
   static int Harmonics(int t);

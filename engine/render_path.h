@@ -1,0 +1,55 @@
+// RenderPath: which implementation of the inner loops renders, chosen once from the CPU.
+#pragma once
+
+#include <cstdint>
+
+namespace vantor {
+
+// The reference path is the plain scalar code every sound rule was written and tested against;
+// the others compute the same within kFastPathBound and are chosen for speed.
+enum class RenderPath : int { kReference = 0, kPortable = 1, kAvx2 = 2 };
+
+// Largest difference a fast path may make to any output sample (full scale 1): -100 dBFS, below
+// the noise floor of 16-bit audio and about 60 dB under the quietest level a listener notices
+// at normal listening levels.
+inline constexpr double kFastPathBound = 1e-5;
+
+// What the inner loop of one voice's footages needs: for each bank, its phase at the start of
+// the block and its step, and the table reads (a saw is one read, a pulse two).
+struct FootageRead {
+  const float* table;
+  uint32_t shift;   // octaves up from the master's phase
+  uint32_t offset;  // added after the shift: the pulse's second read
+  float weight;
+};
+struct FootagePlan {
+  static constexpr int kMaxReads = 12;  // per bank: three footages, saw plus pulse
+  uint32_t start[2];
+  uint32_t step[2];
+  int count[2];
+  FootageRead reads[2][kMaxReads];
+};
+
+// Writes (not adds) the sum of a plan's reads over n samples into `out`.
+using FootageKernel = void (*)(const FootagePlan& plan, double* out, int n);
+
+// The path in use: VANTOR_ENGINE_PATH (reference, portable or avx2) when set and available on
+// this CPU, else the fastest available; decided on first call.
+RenderPath ActiveRenderPath();
+// Switches the path for the whole process (tests, benchmarks); false when this CPU or build
+// cannot run it.
+bool SetRenderPath(RenderPath path);
+bool RenderPathAvailable(RenderPath path);
+const char* RenderPathName(RenderPath path);
+// The CPU features that decide the path, e.g. "sse2 avx avx2 fma".
+const char* CpuFeatureNames();
+
+// The footage kernel of the active path; null on the reference path.
+FootageKernel ActiveFootageKernel();
+
+// The kernels, for the dispatch and for tests that compare them.
+void RenderFootagesPortable(const FootagePlan& plan, double* out, int n);
+// Defined only where the compiler can target AVX2 (x86-64); callers check RenderPathAvailable.
+void RenderFootagesAvx2(const FootagePlan& plan, double* out, int n);
+
+}  // namespace vantor
