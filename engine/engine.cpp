@@ -53,10 +53,12 @@ void Engine::Reset(double sample_rate, int max_block_size) {
   initialised_rate_ = sample_rate;
   pitch_tables_.Build(sample_rate);
   for (std::vector<double>* buffer :
-       {&poly_buffer_, &mono_buffer_, &left_mix_, &right_mix_, &scratch_a_, &scratch_b_,
-        &voice_signal_, &voice_amp_, &voice_spare_}) {
+       {&poly_buffer_, &mono_buffer_, &left_mix_, &right_mix_, &scratch_a_, &scratch_b_}) {
     buffer->assign(static_cast<size_t>(control_period_), 0.0);
   }
+  // One period for each voice of a group of lanes.
+  for (std::vector<double>* buffer : {&voice_signal_, &voice_amp_, &voice_spare_})
+    buffer->assign(static_cast<size_t>(control_period_ * VoiceLanes::kWidth), 0.0);
   voice_phases_.assign(static_cast<size_t>(control_period_), 0u);
   poly_active_ = false;
   mono_.active = false;
@@ -422,9 +424,13 @@ void Engine::RenderPoly(int n) {
   double* poly = poly_buffer_.data();
   Zero(poly, n);
   const VoiceScratch scratch{voice_signal_.data(), voice_amp_.data(), voice_spare_.data(),
-                             voice_phases_.data(), ActiveFootageKernel()};
-  for (int i = 0; i < number_of_voices_; ++i)
-    voices_[static_cast<size_t>(i)].Render(poly, n, banks_[0], banks_[1], scratch);
+                             voice_phases_.data(), nullptr};
+  if (VoiceLanesKernel lanes = ActiveVoiceLanesKernel()) {
+    RenderVoicesInLanes(poly, n, ActiveFootageKernel(), lanes);
+  } else {
+    for (int i = 0; i < number_of_voices_; ++i)
+      voices_[static_cast<size_t>(i)].Render(poly, n, banks_[0], banks_[1], scratch);
+  }
   if (global_amp_envelope_) {
     for (int i = 0; i < n; ++i)
       poly[i] *= global_envelope_.Tick();
@@ -435,6 +441,42 @@ void Engine::RenderPoly(int n) {
   // The resonators replace the dry sum.
   if (resonators_.on)
     resonators_.Process(poly, scratch_a_.data(), scratch_b_.data(), n, pitch_tables_);
+}
+
+void Engine::RenderVoicesInLanes(double* poly, int n, FootageKernel footages,
+                                 VoiceLanesKernel kernel) {
+  DenormalOffset& family = VoiceFilterDenormalOffset();
+  VoiceLanes lanes;
+  // Each lane's offset is the one it would start with rendered alone in slot order.
+  double offset = 0.0;
+  const auto flush = [&] {
+    if (lanes.count == 0) return;
+    kernel(lanes, poly, n);
+    if (lanes.mode != VoiceFilter::kBypass) family.Store(offset);
+    lanes.count = 0;
+  };
+  for (int i = 0; i < number_of_voices_; ++i) {
+    PolyVoice& voice = voices_[static_cast<size_t>(i)];
+    if (!voice.active) continue;
+    if (lanes.count > 0 && voice.filter.mode != lanes.mode) flush();
+    if (lanes.count == 0) {
+      lanes.mode = voice.filter.mode;
+      offset = family.Load();
+    }
+    const int k = lanes.count++;
+    const size_t at = static_cast<size_t>(k * control_period_);
+    const VoiceScratch scratch{voice_signal_.data() + at, voice_amp_.data() + at,
+                               voice_spare_.data() + at, voice_phases_.data(), footages};
+    voice.RenderSources(n, banks_[0], banks_[1], scratch);
+    lanes.filter[k] = &voice.filter;
+    lanes.signal[k] = scratch.signal;
+    lanes.amp[k] = scratch.amp;
+    lanes.level[k] = voice.velocity_amp;
+    lanes.offset[k] = offset;
+    if (n % 2 != 0) offset = -offset;  // the sign flips once per sample
+    if (lanes.count == VoiceLanes::kWidth) flush();
+  }
+  flush();
 }
 
 void Engine::AdvanceMasterOscillators(int n) {

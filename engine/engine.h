@@ -88,6 +88,7 @@ class Engine {
   void ControlTick();
   void RenderSubBlock(double* left, double* right, int n);
   void RenderPoly(int n);
+  void RenderVoicesInLanes(double* poly, int n, FootageKernel footages, VoiceLanesKernel kernel);
   void AdvanceMasterOscillators(int n);
   void RenderMono(int n);
   void RouteToMix(int n);

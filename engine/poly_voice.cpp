@@ -119,9 +119,8 @@ void PolyVoice::ControlTick(const PitchTables& tables, double global_envelope, i
   if (release_countdown > 0 && --release_countdown == 0 && held_keys > 0) gate.Release();
 }
 
-void PolyVoice::Render(double* poly, int n, const OscillatorBank& bank1,
-                       const OscillatorBank& bank2, const VoiceScratch& scratch) {
-  if (!active) return;
+void PolyVoice::RenderSources(int n, const OscillatorBank& bank1, const OscillatorBank& bank2,
+                              const VoiceScratch& scratch) {
   double* signal = scratch.signal;
   if (scratch.footages) {
     FootagePlan plan;
@@ -133,12 +132,19 @@ void PolyVoice::Render(double* poly, int n, const OscillatorBank& bank1,
     bank1.Render(signal, scratch.phases, n, note);
     bank2.Render(signal, scratch.phases, n, note);
   }
-  filter.Process(signal, signal, n);
   // Both envelopes run every sample whichever of them shapes the amplitude.
   double* voice_env = amp_mode == kAmpVoice ? scratch.amp : scratch.spare;
   double* gate_env = amp_mode == kAmpVoice ? scratch.spare : scratch.amp;
   envelope.Render(voice_env, n);
   gate.Render(gate_env, n);
+}
+
+void PolyVoice::Render(double* poly, int n, const OscillatorBank& bank1,
+                       const OscillatorBank& bank2, const VoiceScratch& scratch) {
+  if (!active) return;
+  RenderSources(n, bank1, bank2, scratch);
+  double* signal = scratch.signal;
+  filter.Process(signal, signal, n);
   const double* amp = scratch.amp;
   const double level = velocity_amp;
   for (int i = 0; i < n; ++i)

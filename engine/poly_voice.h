@@ -67,6 +67,10 @@ struct PolyVoice {
   // Adds the voice into `poly` over n samples; does nothing when inactive.
   void Render(double* poly, int n, const OscillatorBank& bank1, const OscillatorBank& bank2,
               const VoiceScratch& scratch);
+  // The first half of Render, for the fast path's voice lanes: the footages into scratch.signal
+  // (unfiltered) and the amplitude envelope into scratch.amp.
+  void RenderSources(int n, const OscillatorBank& bank1, const OscillatorBank& bank2,
+              const VoiceScratch& scratch);
 };
 
 }  // namespace vantor

@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/saw_tables.h"
 
 namespace vantor {
 namespace {
@@ -101,6 +100,22 @@ bool SetRenderPath(RenderPath path) {
   return true;
 }
 
+VoiceLanesKernel ActiveVoiceLanesKernel() {
+  switch (ActiveRenderPath()) {
+    case RenderPath::kReference:
+      return nullptr;
+    case RenderPath::kPortable:
+      return RenderVoiceLanesPortable;
+    case RenderPath::kAvx2:
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+      return RenderVoiceLanesAvx2;
+#else
+      return RenderVoiceLanesPortable;
+#endif
+  }
+  return nullptr;
+}
+
 FootageKernel ActiveFootageKernel() {
   switch (ActiveRenderPath()) {
     case RenderPath::kReference:
@@ -115,33 +130,6 @@ FootageKernel ActiveFootageKernel() {
 #endif
   }
   return nullptr;
-}
-
-void RenderFootagesPortable(const FootagePlan& plan, double* out, int n) {
-  // Float sums in chunks that stay in registers and L1; one pass per read keeps the loop free of
-  // tests and lets the compiler keep the phase in a register.
-  static constexpr int kChunk = 64;
-  for (int base = 0; base < n; base += kChunk) {
-    const int m = n - base < kChunk ? n - base : kChunk;
-    float sum[kChunk] = {};
-    for (int b = 0; b < 2; ++b) {
-      const uint32_t step = plan.step[b];
-      const uint32_t first = plan.start[b] + static_cast<uint32_t>(base + 1) * step;
-      for (int r = 0; r < plan.count[b]; ++r) {
-        const FootageRead& read = plan.reads[b][r];
-        const float* table = read.table;
-        const uint32_t shift = read.shift, offset = read.offset;
-        const float weight = read.weight;
-        uint32_t phase = first;
-        for (int i = 0; i < m; ++i) {
-          sum[i] += weight * table[(((phase << shift) + offset) >> 16) & SawTables::kIndexMask];
-          phase += step;
-        }
-      }
-    }
-    for (int i = 0; i < m; ++i)
-      out[base + i] = sum[i];
-  }
 }
 
 }  // namespace vantor

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "engine/voice_filter.h"
+
 namespace vantor {
 
 // The reference path is the plain scalar code every sound rule was written and tested against;
@@ -33,6 +35,22 @@ struct FootagePlan {
 // Writes (not adds) the sum of a plan's reads over n samples into `out`.
 using FootageKernel = void (*)(const FootagePlan& plan, double* out, int n);
 
+// Up to four voices side by side, past their footages and envelopes: each lane's filter, then
+// its gain, summed into the poly buffer. All lanes share the filter mode (a global setting).
+struct VoiceLanes {
+  static constexpr int kWidth = 4;
+  int count = 0;
+  int mode = VoiceFilter::kBypass;
+  VoiceFilter* filter[kWidth];
+  const double* signal[kWidth];
+  const double* amp[kWidth];
+  double level[kWidth];
+  double offset[kWidth];  // each lane's denormal offset at its first sample
+};
+
+// Filters the lanes (their states written back) and adds them into `poly` over n samples.
+using VoiceLanesKernel = void (*)(const VoiceLanes& lanes, double* poly, int n);
+
 // The path in use: VANTOR_ENGINE_PATH (reference, portable or avx2) when set and available on
 // this CPU, else the fastest available; decided on first call.
 RenderPath ActiveRenderPath();
@@ -44,12 +62,15 @@ const char* RenderPathName(RenderPath path);
 // The CPU features that decide the path, e.g. "sse2 avx avx2 fma".
 const char* CpuFeatureNames();
 
-// The footage kernel of the active path; null on the reference path.
+// The kernels of the active path; null on the reference path.
 FootageKernel ActiveFootageKernel();
+VoiceLanesKernel ActiveVoiceLanesKernel();
 
 // The kernels, for the dispatch and for tests that compare them.
 void RenderFootagesPortable(const FootagePlan& plan, double* out, int n);
 // Defined only where the compiler can target AVX2 (x86-64); callers check RenderPathAvailable.
 void RenderFootagesAvx2(const FootagePlan& plan, double* out, int n);
+void RenderVoiceLanesPortable(const VoiceLanes& lanes, double* poly, int n);
+void RenderVoiceLanesAvx2(const VoiceLanes& lanes, double* poly, int n);
 
 }  // namespace vantor

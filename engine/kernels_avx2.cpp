@@ -1,0 +1,174 @@
+// The fast path's kernels with AVX2 and FMA: footages eight samples at once (table reads by
+// gather), voice lanes four voices at once.
+#include "engine/render_path.h"
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+
+#include "engine/saw_tables.h"
+
+namespace vantor {
+
+// Compiled for AVX2 in this function only, so nothing else of this file (or an inline function
+// it instantiates) can reach a CPU without it; the dispatch calls it only where the CPU has it.
+__attribute__((target("avx2,fma"))) void RenderFootagesAvx2(const FootagePlan& plan, double* out,
+                                                            int n) {
+  static constexpr int kChunk = 64;
+  const __m256i lanes = _mm256_setr_epi32(1, 2, 3, 4, 5, 6, 7, 8);
+  const __m256i mask = _mm256_set1_epi32(SawTables::kIndexMask);
+  alignas(32) float sum[kChunk];
+  for (int base = 0; base < n; base += kChunk) {
+    const int m = n - base < kChunk ? n - base : kChunk;
+    // Whole vectors: the lanes past m read valid table entries and are never written out.
+    const int vectors = (m + 7) / 8;
+    for (int v = 0; v < vectors; ++v)
+      _mm256_store_ps(sum + 8 * v, _mm256_setzero_ps());
+    for (int b = 0; b < 2; ++b) {
+      const __m256i step = _mm256_set1_epi32(static_cast<int>(plan.step[b]));
+      const __m256i step8 = _mm256_set1_epi32(static_cast<int>(plan.step[b] * 8u));
+      const __m256i first = _mm256_add_epi32(
+          _mm256_set1_epi32(
+              static_cast<int>(plan.start[b] + static_cast<uint32_t>(base) * plan.step[b])),
+          _mm256_mullo_epi32(lanes, step));
+      for (int r = 0; r < plan.count[b]; ++r) {
+        const FootageRead& read = plan.reads[b][r];
+        const __m128i shift = _mm_cvtsi32_si128(static_cast<int>(read.shift));
+        const __m256i offset = _mm256_set1_epi32(static_cast<int>(read.offset));
+        const __m256 weight = _mm256_set1_ps(read.weight);
+        __m256i phase = first;
+        for (int v = 0; v < vectors; ++v) {
+          const __m256i shifted = _mm256_add_epi32(_mm256_sll_epi32(phase, shift), offset);
+          const __m256i index = _mm256_and_si256(_mm256_srli_epi32(shifted, 16), mask);
+          const __m256 value = _mm256_i32gather_ps(read.table, index, 4);
+          _mm256_store_ps(sum + 8 * v, _mm256_fmadd_ps(weight, value, _mm256_load_ps(sum + 8 * v)));
+          phase = _mm256_add_epi32(phase, step8);
+        }
+      }
+    }
+    int i = 0;
+    for (; i + 4 <= m; i += 4)
+      _mm256_storeu_pd(out + base + i, _mm256_cvtps_pd(_mm_load_ps(sum + i)));
+    for (; i < m; ++i)
+      out[base + i] = sum[i];
+  }
+}
+
+namespace {
+
+// The four lanes' values of four consecutive samples: rows in, one vector per sample out.
+__attribute__((target("avx2,fma"))) inline void Transpose(__m256d& a, __m256d& b, __m256d& c,
+                                                          __m256d& d) {
+  const __m256d t0 = _mm256_unpacklo_pd(a, b), t1 = _mm256_unpackhi_pd(a, b);
+  const __m256d t2 = _mm256_unpacklo_pd(c, d), t3 = _mm256_unpackhi_pd(c, d);
+  a = _mm256_permute2f128_pd(t0, t2, 0x20);
+  b = _mm256_permute2f128_pd(t1, t3, 0x20);
+  c = _mm256_permute2f128_pd(t0, t2, 0x31);
+  d = _mm256_permute2f128_pd(t1, t3, 0x31);
+}
+
+// The reference filter with its denormal offset, regrouped so that a sample's output waits on
+// the previous one through a single multiply-add: c2 (y1 + d) = c2 y1 + c2 d.
+template <int kMode>
+struct LaneFilter {
+  __m256d c0, c1, c2, c3, x1, x2, y1, y2, d;
+
+  __attribute__((target("avx2,fma"))) __m256d Step(__m256d in) {
+    if constexpr (kMode == VoiceFilter::kBypass) {
+      return in;
+    } else {
+      const __m256d x = _mm256_add_pd(in, d);
+      const __m256d xx1 = _mm256_add_pd(x1, d), xx2 = _mm256_add_pd(x2, d);
+      const __m256d yy2 = _mm256_add_pd(y2, d);
+      __m256d partial = _mm256_fmadd_pd(c3, yy2, _mm256_mul_pd(c2, d));
+      if constexpr (kMode == VoiceFilter::kBandpass) {
+        partial = _mm256_fmadd_pd(_mm256_sub_pd(x, xx2), c0, partial);
+      } else {
+        partial = _mm256_fmadd_pd(_mm256_add_pd(x, xx2), c0, _mm256_fmadd_pd(c1, xx1, partial));
+      }
+      const __m256d y = _mm256_fmadd_pd(c2, y1, partial);
+      x2 = xx1;
+      x1 = x;
+      y2 = _mm256_add_pd(y1, d);
+      y1 = y;
+      d = _mm256_sub_pd(_mm256_setzero_pd(), d);
+      return y;
+    }
+  }
+};
+
+template <int kMode>
+__attribute__((target("avx2,fma"))) void Lanes(const VoiceLanes& lanes, double* poly, int n) {
+  static constexpr int W = VoiceLanes::kWidth;
+  alignas(32) double v[9][W];
+  const double* signal[W];
+  const double* amp[W];
+  for (int k = 0; k < W; ++k) {
+    // Missing lanes repeat lane 0 at gain 0 and are never written back.
+    const int from = k < lanes.count ? k : 0;
+    const VoiceFilter& f = *lanes.filter[from];
+    const double values[9] = {f.b0, f.b1, f.a1, f.a2, f.x1, f.x2, f.y1, f.y2, lanes.offset[from]};
+    for (int j = 0; j < 9; ++j)
+      v[j][k] = values[j];
+    signal[k] = lanes.signal[from];
+    amp[k] = lanes.amp[from];
+  }
+  LaneFilter<kMode> f;
+  f.c0 = _mm256_load_pd(v[0]), f.c1 = _mm256_load_pd(v[1]);
+  f.c2 = _mm256_load_pd(v[2]), f.c3 = _mm256_load_pd(v[3]);
+  f.x1 = _mm256_load_pd(v[4]), f.x2 = _mm256_load_pd(v[5]);
+  f.y1 = _mm256_load_pd(v[6]), f.y2 = _mm256_load_pd(v[7]);
+  f.d = _mm256_load_pd(v[8]);
+  const __m256d level =
+      _mm256_setr_pd(lanes.level[0], lanes.count > 1 ? lanes.level[1] : 0.0,
+                     lanes.count > 2 ? lanes.level[2] : 0.0, lanes.count > 3 ? lanes.level[3] : 0.0);
+  int i = 0;
+  for (; i + 4 <= n; i += 4) {
+    __m256d s0 = _mm256_loadu_pd(signal[0] + i), s1 = _mm256_loadu_pd(signal[1] + i);
+    __m256d s2 = _mm256_loadu_pd(signal[2] + i), s3 = _mm256_loadu_pd(signal[3] + i);
+    __m256d g0 = _mm256_loadu_pd(amp[0] + i), g1 = _mm256_loadu_pd(amp[1] + i);
+    __m256d g2 = _mm256_loadu_pd(amp[2] + i), g3 = _mm256_loadu_pd(amp[3] + i);
+    Transpose(s0, s1, s2, s3);
+    Transpose(g0, g1, g2, g3);
+    const __m256d p0 = _mm256_mul_pd(_mm256_mul_pd(g0, level), f.Step(s0));
+    const __m256d p1 = _mm256_mul_pd(_mm256_mul_pd(g1, level), f.Step(s1));
+    const __m256d p2 = _mm256_mul_pd(_mm256_mul_pd(g2, level), f.Step(s2));
+    const __m256d p3 = _mm256_mul_pd(_mm256_mul_pd(g3, level), f.Step(s3));
+    // Each sample's four lanes summed: pairs by hadd, then the halves.
+    const __m256d h01 = _mm256_hadd_pd(p0, p1), h23 = _mm256_hadd_pd(p2, p3);
+    const __m256d sum = _mm256_add_pd(_mm256_permute2f128_pd(h01, h23, 0x20),
+                                      _mm256_permute2f128_pd(h01, h23, 0x31));
+    _mm256_storeu_pd(poly + i, _mm256_add_pd(_mm256_loadu_pd(poly + i), sum));
+  }
+  for (; i < n; ++i) {
+    const __m256d s = _mm256_setr_pd(signal[0][i], signal[1][i], signal[2][i], signal[3][i]);
+    const __m256d g = _mm256_setr_pd(amp[0][i], amp[1][i], amp[2][i], amp[3][i]);
+    alignas(32) double p[W];
+    _mm256_store_pd(p, _mm256_mul_pd(_mm256_mul_pd(g, level), f.Step(s)));
+    poly[i] += (p[0] + p[1]) + (p[2] + p[3]);
+  }
+  if constexpr (kMode != VoiceFilter::kBypass) {
+    _mm256_store_pd(v[4], f.x1), _mm256_store_pd(v[5], f.x2);
+    _mm256_store_pd(v[6], f.y1), _mm256_store_pd(v[7], f.y2);
+    for (int k = 0; k < lanes.count; ++k) {
+      VoiceFilter& out = *lanes.filter[k];
+      out.x1 = v[4][k], out.x2 = v[5][k], out.y1 = v[6][k], out.y2 = v[7][k];
+    }
+  }
+}
+
+}  // namespace
+
+__attribute__((target("avx2,fma"))) void RenderVoiceLanesAvx2(const VoiceLanes& lanes,
+                                                               double* poly, int n) {
+  switch (lanes.mode) {
+    case VoiceFilter::kBypass:
+      return Lanes<VoiceFilter::kBypass>(lanes, poly, n);
+    case VoiceFilter::kBandpass:
+      return Lanes<VoiceFilter::kBandpass>(lanes, poly, n);
+    default:  // lowpass and highpass differ only in their coefficients
+      return Lanes<VoiceFilter::kLowpass>(lanes, poly, n);
+  }
+}
+
+}  // namespace vantor
+#endif

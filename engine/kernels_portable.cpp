@@ -1,0 +1,100 @@
+// The fast path's kernels in baseline x86-64 (or any) code: the footage reads and voice lanes.
+#include "engine/render_path.h"
+#include "engine/saw_tables.h"
+
+namespace vantor {
+
+void RenderFootagesPortable(const FootagePlan& plan, double* out, int n) {
+  // Float sums in chunks that stay in registers and L1; one pass per read keeps the loop free of
+  // tests and lets the compiler keep the phase in a register.
+  static constexpr int kChunk = 64;
+  for (int base = 0; base < n; base += kChunk) {
+    const int m = n - base < kChunk ? n - base : kChunk;
+    float sum[kChunk] = {};
+    for (int b = 0; b < 2; ++b) {
+      const uint32_t step = plan.step[b];
+      const uint32_t first = plan.start[b] + static_cast<uint32_t>(base + 1) * step;
+      for (int r = 0; r < plan.count[b]; ++r) {
+        const FootageRead& read = plan.reads[b][r];
+        const float* table = read.table;
+        const uint32_t shift = read.shift, offset = read.offset;
+        const float weight = read.weight;
+        uint32_t phase = first;
+        for (int i = 0; i < m; ++i) {
+          sum[i] += weight * table[(((phase << shift) + offset) >> 16) & SawTables::kIndexMask];
+          phase += step;
+        }
+      }
+    }
+    for (int i = 0; i < m; ++i)
+      out[base + i] = sum[i];
+  }
+}
+
+
+namespace {
+
+// The reference filter's arithmetic lane by lane: four independent recursions interleaved, so
+// the processor overlaps their latencies.
+template <int kMode>
+void Lanes(const VoiceLanes& lanes, double* poly, int n) {
+  static constexpr int W = VoiceLanes::kWidth;
+  double c0[W], c1[W], c2[W], c3[W], x1[W], x2[W], y1[W], y2[W], d[W], level[W];
+  const double* signal[W];
+  const double* amp[W];
+  for (int k = 0; k < W; ++k) {
+    // Missing lanes repeat lane 0 at gain 0 and are never written back.
+    const int from = k < lanes.count ? k : 0;
+    const VoiceFilter& f = *lanes.filter[from];
+    c0[k] = f.b0, c1[k] = f.b1, c2[k] = f.a1, c3[k] = f.a2;
+    x1[k] = f.x1, x2[k] = f.x2, y1[k] = f.y1, y2[k] = f.y2;
+    d[k] = lanes.offset[from];
+    level[k] = k < lanes.count ? lanes.level[k] : 0.0;
+    signal[k] = lanes.signal[from];
+    amp[k] = lanes.amp[from];
+  }
+  for (int i = 0; i < n; ++i) {
+    double sum = 0.0;
+    for (int k = 0; k < W; ++k) {
+      double y = signal[k][i];
+      if constexpr (kMode != VoiceFilter::kBypass) {
+        x1[k] += d[k];
+        x2[k] += d[k];
+        y1[k] += d[k];
+        y2[k] += d[k];
+        const double x = y + d[k];
+        y = kMode == VoiceFilter::kBandpass
+                ? (x - x2[k]) * c0[k] + c2[k] * y1[k] + c3[k] * y2[k]
+                : (x + x2[k]) * c0[k] + c1[k] * x1[k] + c2[k] * y1[k] + c3[k] * y2[k];
+        x2[k] = x1[k];
+        x1[k] = x;
+        y2[k] = y1[k];
+        y1[k] = y;
+        d[k] = -d[k];
+      }
+      sum += amp[k][i] * level[k] * y;
+    }
+    poly[i] += sum;
+  }
+  if constexpr (kMode != VoiceFilter::kBypass) {
+    for (int k = 0; k < lanes.count; ++k) {
+      VoiceFilter& f = *lanes.filter[k];
+      f.x1 = x1[k], f.x2 = x2[k], f.y1 = y1[k], f.y2 = y2[k];
+    }
+  }
+}
+
+}  // namespace
+
+void RenderVoiceLanesPortable(const VoiceLanes& lanes, double* poly, int n) {
+  switch (lanes.mode) {
+    case VoiceFilter::kBypass:
+      return Lanes<VoiceFilter::kBypass>(lanes, poly, n);
+    case VoiceFilter::kBandpass:
+      return Lanes<VoiceFilter::kBandpass>(lanes, poly, n);
+    default:  // lowpass and highpass differ only in their coefficients
+      return Lanes<VoiceFilter::kLowpass>(lanes, poly, n);
+  }
+}
+
+}  // namespace vantor
