@@ -118,9 +118,9 @@ __attribute__((target("avx2,fma"))) void Lanes(const VoiceLanes& lanes, double* 
   f.x1 = _mm256_load_pd(v[4]), f.x2 = _mm256_load_pd(v[5]);
   f.y1 = _mm256_load_pd(v[6]), f.y2 = _mm256_load_pd(v[7]);
   f.d = _mm256_load_pd(v[8]);
-  const __m256d level =
-      _mm256_setr_pd(lanes.level[0], lanes.count > 1 ? lanes.level[1] : 0.0,
-                     lanes.count > 2 ? lanes.level[2] : 0.0, lanes.count > 3 ? lanes.level[3] : 0.0);
+  const __m256d level = _mm256_setr_pd(lanes.level[0], lanes.count > 1 ? lanes.level[1] : 0.0,
+                                       lanes.count > 2 ? lanes.level[2] : 0.0,
+                                       lanes.count > 3 ? lanes.level[3] : 0.0);
   int i = 0;
   for (; i + 4 <= n; i += 4) {
     __m256d s0 = _mm256_loadu_pd(signal[0] + i), s1 = _mm256_loadu_pd(signal[1] + i);
@@ -158,8 +158,8 @@ __attribute__((target("avx2,fma"))) void Lanes(const VoiceLanes& lanes, double* 
 
 }  // namespace
 
-__attribute__((target("avx2,fma"))) void RenderVoiceLanesAvx2(const VoiceLanes& lanes,
-                                                               double* poly, int n) {
+__attribute__((target("avx2,fma"))) void RenderVoiceLanesAvx2(const VoiceLanes& lanes, double* poly,
+                                                              int n) {
   switch (lanes.mode) {
     case VoiceFilter::kBypass:
       return Lanes<VoiceFilter::kBypass>(lanes, poly, n);

@@ -31,7 +31,6 @@ void RenderFootagesPortable(const FootagePlan& plan, double* out, int n) {
   }
 }
 
-
 namespace {
 
 // The reference filter's arithmetic lane by lane: four independent recursions interleaved, so

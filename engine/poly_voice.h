@@ -70,7 +70,7 @@ struct PolyVoice {
   // The first half of Render, for the fast path's voice lanes: the footages into scratch.signal
   // (unfiltered) and the amplitude envelope into scratch.amp.
   void RenderSources(int n, const OscillatorBank& bank1, const OscillatorBank& bank2,
-              const VoiceScratch& scratch);
+                     const VoiceScratch& scratch);
 };
 
 }  // namespace vantor

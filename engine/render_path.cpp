@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 
-
 namespace vantor {
 namespace {
 

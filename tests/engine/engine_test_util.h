@@ -10,6 +10,7 @@
 
 #include "core/vantor_params.h"
 #include "engine/engine.h"
+#include "engine/render_path.h"
 #include "sound_reference.h"
 
 namespace vantor::testing {
@@ -79,6 +80,12 @@ inline double MaxDifference(const std::vector<double>& a, const std::vector<doub
   for (size_t i = 0; i < std::min(a.size(), b.size()); ++i)
     worst = std::max(worst, std::fabs(a[i] - b[i]));
   return worst;
+}
+
+// How near a poly render comes to the formulas: to rounding on the reference path; the fast
+// paths read the saw tables in single precision, about 1e-7 of full scale (-140 dBFS).
+inline double PolyTolerance() {
+  return ActiveRenderPath() == RenderPath::kReference ? 1e-9 : 1e-6;
 }
 
 inline bool AllFiniteAndNormal(const std::vector<double>& samples) {

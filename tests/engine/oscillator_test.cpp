@@ -131,7 +131,7 @@ TEST(PolyVoiceTest, OneKeySoundsAsTheFormulasSay) {
       SCOPED_TRACE(::testing::Message() << row.what << " at " << rate);
       const std::vector<double> expected = reference::PolyKey(row.settings, row.key, rate);
       EXPECT_LT(testing::MaxDifference(testing::PlayKey(row.settings, row.key, rate), expected),
-                1e-9);
+                testing::PolyTolerance());
       EXPECT_EQ(testing::Rms(expected.data(), static_cast<int>(expected.size())) > 0.01,
                 !row.silent);
     }
