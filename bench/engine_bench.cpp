@@ -11,6 +11,7 @@
 #include "engine/ensemble.h"
 #include "engine/mono_section.h"
 #include "engine/phaser.h"
+#include "engine/render_path.h"
 #include "engine/resonator_bank.h"
 
 namespace {
@@ -71,21 +72,44 @@ void RenderTenSeconds(vantor::Engine& engine, benchmark::State& state) {
       benchmark::Counter(kSeconds * state.iterations(), benchmark::Counter::kIsRate);
 }
 
+// The render path of argument `index` for the benchmark's run; false (and the run skipped) when
+// this CPU lacks it. The label names it.
+bool UsePath(benchmark::State& state, int index) {
+  const auto path = static_cast<vantor::RenderPath>(state.range(index));
+  if (!vantor::SetRenderPath(path)) {
+    state.SkipWithError("this CPU cannot run the path");
+    return false;
+  }
+  state.SetLabel(vantor::RenderPathName(path));
+  return true;
+}
+
+// Voices 1, 8, 16 and 61 on each path: reference, portable, AVX2.
+void VoicesAndPaths(benchmark::internal::Benchmark* b) {
+  for (int path = 0; path <= 2; ++path) {
+    for (int voices : {1, 8, 16, 61})
+      b->Args({voices, path});
+  }
+}
+
 // The poly section alone; voice_sample: time per voice and sample.
 void BM_PolyVoices(benchmark::State& state) {
   const int voices = static_cast<int>(state.range(0));
+  if (!UsePath(state, 1)) return;
   auto engine = PolyEngine(voices);
   RenderTenSeconds(*engine, state);
   const double samples = static_cast<double>(kSeconds) * kRate * state.iterations();
   state.counters["voice_sample"] = benchmark::Counter(
       samples * voices, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
-BENCHMARK(BM_PolyVoices)->Arg(61)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PolyVoices)->Apply(VoicesAndPaths)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Every section and effect at work: the 61 voices above, the three resonators, the mono section
+// Every section and effect at work: the voices above, the three resonators, the mono section
 // with every source on the same keys (its VCF fed the poly signal), both sections through the
 // stereo ensemble, then the phaser.
 void BM_FullInstrument(benchmark::State& state) {
+  const int voices = static_cast<int>(state.range(0));
+  if (!UsePath(state, 1)) return;
   auto engine = PolyEngine(0);
   const std::pair<int, double> settings[] = {
       {vantor::kResonators, 1},    {vantor::kMonoLower, 1},        {vantor::kMonoUpper, 1},
@@ -96,11 +120,11 @@ void BM_FullInstrument(benchmark::State& state) {
   };
   for (const auto& [index, value] : settings)
     engine->ParamChanged(index, value);
-  for (int i = 0; i < 61; ++i)
+  for (int i = 0; i < voices; ++i)
     engine->NoteOn(36 + i, 100);
   RenderTenSeconds(*engine, state);
 }
-BENCHMARK(BM_FullInstrument)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FullInstrument)->Apply(VoicesAndPaths)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // One block alone over ten seconds at 44.1 kHz, in control periods with their control ticks:
 // 0 the resonators (three resonant bandpasses), 1 the mono section (pulse, sub, noise, VCF, VCA),
@@ -175,4 +199,13 @@ BENCHMARK(BM_EffectAlone)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->UseR
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  // Each benchmark sets its own path; this is the one the engine would take by itself.
+  benchmark::AddCustomContext("cpu_features", vantor::CpuFeatureNames());
+  benchmark::AddCustomContext("default_render_path",
+                              vantor::RenderPathName(vantor::ActiveRenderPath()));
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

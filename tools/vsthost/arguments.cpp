@@ -203,6 +203,15 @@ const std::vector<OptionSpec>& Specs() {
          e = "--idle takes milliseconds from 0 to 60000, not \"" + v + "\"";
          return false;
        }},
+      {"--path", nullptr, true, Bit(Command::kBench),
+       [](Options& o, const std::string& v, std::string& e) {
+         if (v == "reference" || v == "portable" || v == "avx2") {
+           o.engine_path = v;
+           return true;
+         }
+         e = "--path takes reference, portable or avx2, not \"" + v + "\"";
+         return false;
+       }},
       {"--seconds", nullptr, true, Bit(Command::kBench),
        [](Options& o, const std::string& v, std::string& e) {
          if (ParseDouble(v, 0.1, 600, o.bench_seconds)) return true;
@@ -362,7 +371,7 @@ usage:
   vsthost save PLUGIN [--program N|NAME] -o FILE.fxp
   vsthost save PLUGIN --bank -o FILE.fxb
   vsthost check PLUGIN [--quick] [--seed N]
-  vsthost bench PLUGIN [MIDI-FILE] [--voices N] [--seconds S]
+  vsthost bench PLUGIN [MIDI-FILE] [--voices N] [--seconds S] [--path P]
   vsthost editor PLUGIN [-o SHOT.png] [actions] [--idle MS]   (also: vsthost --editor ...)
 
 render options (without a MIDI file the built-in demo phrase is played):
@@ -373,6 +382,10 @@ render options (without a MIDI file the built-in demo phrase is played):
       --max-length S     refuse pieces longer than this (3600)
       --picture OUT.png  also draw the result: both channels over a spectrogram
   -q, --quiet            no progress bar and no report
+
+bench: the piece and a held chord of --voices notes (61) lasting --seconds (10), best of three
+runs each, in processor time. --path sets VANTOR_ENGINE_PATH for the plug-in (reference,
+portable or avx2); Vantor takes the fastest path the processor runs when it is not set.
 
 editor: opens the plug-in's editor in a window of its own, plays the actions in order, waits
 --idle milliseconds (300), saves the window as a PNG file, closes the editor and reports what

@@ -39,6 +39,7 @@ struct Options {
   unsigned seed = 1;   // check: random automation
   int voices = 61;     // bench: notes in the full chord (the instrument's full polyphony)
   double bench_seconds = 10.0;
+  std::string engine_path;  // bench: VANTOR_ENGINE_PATH for the plug-in; empty leaves it
   std::vector<EditorAction> editor_actions;  // editor: in order
   int idle_ms = 300;                         // editor: idle time after the script
 };

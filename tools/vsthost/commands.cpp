@@ -4,9 +4,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <utility>
 
 #include "tools/vsthost/audio_file.h"
 #include "tools/vsthost/fx_file.h"
+#include "tools/vsthost/os.h"
 #include "tools/vsthost/picture.h"
 #include "tools/vsthost/progress.h"
 #include "tools/vsthost/render.h"
@@ -356,7 +360,34 @@ int RunSave(const Options& options) {
   return 0;
 }
 
+namespace {
+
+// The processor features that decide which inner loops a plug-in can take.
+std::string CpuFeatures() {
+  std::string found;
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+  __builtin_cpu_init();
+  const std::pair<const char*, bool> features[] = {{"sse2", __builtin_cpu_supports("sse2")},
+                                                   {"avx", __builtin_cpu_supports("avx")},
+                                                   {"avx2", __builtin_cpu_supports("avx2")},
+                                                   {"fma", __builtin_cpu_supports("fma")}};
+  for (const auto& [name, present] : features) {
+    if (present) found += (found.empty() ? "" : " ") + std::string(name);
+  }
+#endif
+  return found.empty() ? "none detected" : found;
+}
+
+}  // namespace
+
 int RunBench(const Options& options) {
+  // Before the plug-in loads: it reads the variable once.
+  if (!options.engine_path.empty())
+    os::SetEnvironment("VANTOR_ENGINE_PATH", options.engine_path.c_str());
+  const char* path = getenv("VANTOR_ENGINE_PATH");
+  printf("CPU features: %s; render path: %s\n", CpuFeatures().c_str(),
+         path && *path ? (std::string(path) + " (VANTOR_ENGINE_PATH)").c_str()
+                       : "the plug-in's choice (VANTOR_ENGINE_PATH not set)");
   MidiSequence piece;
   std::string error, piece_name = "demo phrase";
   if (options.midi_file.empty()) {

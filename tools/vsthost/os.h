@@ -30,6 +30,8 @@ void RemoveFile(const std::string& path);
 bool ErrorOutputIsTerminal();
 double ThreadCpuSeconds();
 double WallSeconds();
+// Sets a variable of this process's environment, which a plug-in loaded after it reads too.
+void SetEnvironment(const char* name, const char* value);
 
 // How a body run apart from this process ended.
 struct ChildResult {

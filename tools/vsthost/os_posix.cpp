@@ -95,6 +95,10 @@ double WallSeconds() {
   return ts.tv_sec + ts.tv_nsec * 1e-9;
 }
 
+void SetEnvironment(const char* name, const char* value) {
+  setenv(name, value, 1);
+}
+
 // The body's answer comes back through a pipe.
 ChildResult RunApart(const std::function<std::string()>& body, int timeout_seconds) {
   fflush(stdout);

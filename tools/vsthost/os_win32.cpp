@@ -123,6 +123,12 @@ double ThreadCpuSeconds() {
   return Seconds(kernel) + Seconds(user);
 }
 
+void SetEnvironment(const char* name, const char* value) {
+  // Both the C runtime's copy, which a plug-in's getenv reads, and the process's own.
+  _putenv_s(name, value);
+  SetEnvironmentVariableA(name, value);
+}
+
 double WallSeconds() {
   LARGE_INTEGER now, frequency;
   QueryPerformanceCounter(&now);
