@@ -60,6 +60,7 @@ void Engine::Reset(double sample_rate, int max_block_size) {
   for (std::vector<double>* buffer : {&voice_signal_, &voice_amp_, &voice_spare_})
     buffer->assign(static_cast<size_t>(control_period_ * VoiceLanes::kWidth), 0.0);
   voice_phases_.assign(static_cast<size_t>(control_period_), 0u);
+  footage_cache_.Reset(control_period_);
   poly_active_ = false;
   mono_.active = false;
   // The voices fall silent below: keys and pedal counted before a restart would otherwise keep
@@ -424,9 +425,9 @@ void Engine::RenderPoly(int n) {
   double* poly = poly_buffer_.data();
   Zero(poly, n);
   const VoiceScratch scratch{voice_signal_.data(), voice_amp_.data(), voice_spare_.data(),
-                             voice_phases_.data(), nullptr};
+                             voice_phases_.data()};
   if (VoiceLanesKernel lanes = ActiveVoiceLanesKernel()) {
-    RenderVoicesInLanes(poly, n, ActiveFootageKernel(), lanes);
+    RenderVoicesInLanes(poly, n, ActiveFootageKernels(), lanes);
   } else {
     for (int i = 0; i < number_of_voices_; ++i)
       voices_[static_cast<size_t>(i)].Render(poly, n, banks_[0], banks_[1], scratch);
@@ -439,12 +440,17 @@ void Engine::RenderPoly(int n) {
     global_envelope_.Skip(n);
   }
   // The resonators replace the dry sum.
-  if (resonators_.on)
-    resonators_.Process(poly, scratch_a_.data(), scratch_b_.data(), n, pitch_tables_);
+  if (resonators_.on) {
+    if (ActiveRenderPath() == RenderPath::kReference)
+      resonators_.Process(poly, scratch_a_.data(), scratch_b_.data(), n, pitch_tables_);
+    else
+      resonators_.ProcessSideBySide(poly, scratch_a_.data(), scratch_b_.data(), n, pitch_tables_);
+  }
 }
 
-void Engine::RenderVoicesInLanes(double* poly, int n, FootageKernel footages,
+void Engine::RenderVoicesInLanes(double* poly, int n, const FootageKernels* footages,
                                  VoiceLanesKernel kernel) {
+  footage_cache_.NextBlock();
   DenormalOffset& family = VoiceFilterDenormalOffset();
   VoiceLanes lanes;
   // Each lane's offset is the one it would start with rendered alone in slot order.
@@ -465,8 +471,12 @@ void Engine::RenderVoicesInLanes(double* poly, int n, FootageKernel footages,
     }
     const int k = lanes.count++;
     const size_t at = static_cast<size_t>(k * control_period_);
-    const VoiceScratch scratch{voice_signal_.data() + at, voice_amp_.data() + at,
-                               voice_spare_.data() + at, voice_phases_.data(), footages};
+    const VoiceScratch scratch{voice_signal_.data() + at,
+                               voice_amp_.data() + at,
+                               voice_spare_.data() + at,
+                               voice_phases_.data(),
+                               footages ? &footage_cache_ : nullptr,
+                               footages};
     voice.RenderSources(n, banks_[0], banks_[1], scratch);
     lanes.filter[k] = &voice.filter;
     lanes.signal[k] = scratch.signal;

@@ -88,7 +88,8 @@ class Engine {
   void ControlTick();
   void RenderSubBlock(double* left, double* right, int n);
   void RenderPoly(int n);
-  void RenderVoicesInLanes(double* poly, int n, FootageKernel footages, VoiceLanesKernel kernel);
+  void RenderVoicesInLanes(double* poly, int n, const FootageKernels* footages,
+                           VoiceLanesKernel kernel);
   void AdvanceMasterOscillators(int n);
   void RenderMono(int n);
   void RouteToMix(int n);
@@ -100,6 +101,7 @@ class Engine {
   std::vector<double> voice_amp_;
   std::vector<double> voice_spare_;
   std::vector<uint32_t> voice_phases_;
+  FootageCache footage_cache_;
 
   // Block loop.
   double sample_rate_ = 44100.0;

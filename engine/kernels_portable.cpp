@@ -4,32 +4,38 @@
 
 namespace vantor {
 
-void RenderFootagesPortable(const FootagePlan& plan, double* out, int n) {
-  // Float sums in chunks that stay in registers and L1; one pass per read keeps the loop free of
-  // tests and lets the compiler keep the phase in a register.
+namespace {
+
+void ReadTable(const float* table, uint32_t shift, uint32_t offset, uint32_t start, uint32_t step,
+               float* out, int n) {
+  uint32_t phase = start;
+  const int whole = (n + 7) & ~7;
+  for (int i = 0; i < whole; ++i) {
+    phase += step;
+    out[i] = table[(((phase << shift) + offset) >> 16) & SawTables::kIndexMask];
+  }
+}
+
+void SumReads(const float* const* arrays, const float* weights, int count, double* out, int n) {
+  // In chunks that stay in L1, one pass per array: no test inside the loop.
   static constexpr int kChunk = 64;
   for (int base = 0; base < n; base += kChunk) {
     const int m = n - base < kChunk ? n - base : kChunk;
     float sum[kChunk] = {};
-    for (int b = 0; b < 2; ++b) {
-      const uint32_t step = plan.step[b];
-      const uint32_t first = plan.start[b] + static_cast<uint32_t>(base + 1) * step;
-      for (int r = 0; r < plan.count[b]; ++r) {
-        const FootageRead& read = plan.reads[b][r];
-        const float* table = read.table;
-        const uint32_t shift = read.shift, offset = read.offset;
-        const float weight = read.weight;
-        uint32_t phase = first;
-        for (int i = 0; i < m; ++i) {
-          sum[i] += weight * table[(((phase << shift) + offset) >> 16) & SawTables::kIndexMask];
-          phase += step;
-        }
-      }
+    for (int r = 0; r < count; ++r) {
+      const float* in = arrays[r] + base;
+      const float weight = weights[r];
+      for (int i = 0; i < m; ++i)
+        sum[i] += weight * in[i];
     }
     for (int i = 0; i < m; ++i)
       out[base + i] = sum[i];
   }
 }
+
+}  // namespace
+
+const FootageKernels kPortableFootageKernels = {ReadTable, SumReads};
 
 namespace {
 

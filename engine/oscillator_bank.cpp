@@ -77,21 +77,21 @@ void OscillatorBank::Plan(FootagePlan& plan, int b, int note) const {
   plan.count[b] = 0;
   if (volume == 0.0) return;
   const int semitone = note % 12;
+  plan.semitone = semitone;
   plan.start[b] = phase[static_cast<size_t>(semitone)];
   plan.step[b] = static_cast<uint32_t>(increment[static_cast<size_t>(semitone)]);
-  const SawTables& saw = SawTables::Get();
+  plan.pulse_offset[b] = pulse_offset;
   const float v = static_cast<float>(volume);
   Footages footages[3];
   FootagesOf(note, footages);
   int count = 0;
   for (const Footages& p : footages) {
     if (p.shift < 0 || p.shift > 31) continue;
-    const float* table = saw.single[static_cast<size_t>(p.table)].data();
-    const uint32_t shift = static_cast<uint32_t>(p.shift);
     // A pulse is the saw less the saw read pulse_offset later; at offset 0 it is silent.
     const bool pulse = p.pulse && pulse_offset != 0;
-    if (p.saw || pulse) plan.reads[b][count++] = {table, shift, 0, pulse && p.saw ? 2 * v : v};
-    if (pulse) plan.reads[b][count++] = {table, shift, pulse_offset, -v};
+    if (p.saw || pulse)
+      plan.reads[b][count++] = {p.table, p.shift, false, pulse && p.saw ? 2 * v : v};
+    if (pulse) plan.reads[b][count++] = {p.table, p.shift, true, -v};
   }
   plan.count[b] = count;
 }

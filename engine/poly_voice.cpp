@@ -126,7 +126,7 @@ void PolyVoice::RenderSources(int n, const OscillatorBank& bank1, const Oscillat
     FootagePlan plan;
     bank1.Plan(plan, 0, note);
     bank2.Plan(plan, 1, note);
-    scratch.footages(plan, signal, n);
+    scratch.footages->Render(plan, *scratch.kernels, signal, n);
   } else {
     std::fill(signal, signal + n, 0.0);
     bank1.Render(signal, scratch.phases, n, note);

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "engine/envelope_generator.h"
+#include "engine/footage_cache.h"
 #include "engine/oscillator_bank.h"
 #include "engine/pitch_tables.h"
 #include "engine/voice_filter.h"
@@ -16,7 +17,9 @@ struct VoiceScratch {
   double* amp = nullptr;
   double* spare = nullptr;
   uint32_t* phases = nullptr;
-  FootageKernel footages = nullptr;  // the fast path's; null renders the reference way
+  // The fast path's: null renders the footages the reference way.
+  FootageCache* footages = nullptr;
+  const FootageKernels* kernels = nullptr;
 };
 
 struct PolyVoice {

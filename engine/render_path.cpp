@@ -115,17 +115,17 @@ VoiceLanesKernel ActiveVoiceLanesKernel() {
   return nullptr;
 }
 
-FootageKernel ActiveFootageKernel() {
+const FootageKernels* ActiveFootageKernels() {
   switch (ActiveRenderPath()) {
     case RenderPath::kReference:
       return nullptr;
     case RenderPath::kPortable:
-      return RenderFootagesPortable;
+      return &kPortableFootageKernels;
     case RenderPath::kAvx2:
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-      return RenderFootagesAvx2;
+      return &kAvx2FootageKernels;
 #else
-      return RenderFootagesPortable;
+      return &kPortableFootageKernels;
 #endif
   }
   return nullptr;

@@ -16,24 +16,32 @@ enum class RenderPath : int { kReference = 0, kPortable = 1, kAvx2 = 2 };
 // at normal listening levels.
 inline constexpr double kFastPathBound = 1e-5;
 
-// What the inner loop of one voice's footages needs: for each bank, its phase at the start of
-// the block and its step, and the table reads (a saw is one read, a pulse two).
+// One voice's footages as table reads: for each bank, its phase at the start of the block, its
+// step and pulse offset, and the reads (a saw is one read, a pulse two), each with its weight.
 struct FootageRead {
-  const float* table;
-  uint32_t shift;   // octaves up from the master's phase
-  uint32_t offset;  // added after the shift: the pulse's second read
+  int table;
+  int shift;   // octaves up from the master's phase
+  bool pulse;  // the pulse's second read, at the bank's pulse offset
   float weight;
 };
 struct FootagePlan {
-  static constexpr int kMaxReads = 12;  // per bank: three footages, saw plus pulse
+  static constexpr int kMaxReads = 6;  // per bank: three footages, saw plus pulse
+  int semitone;
   uint32_t start[2];
   uint32_t step[2];
+  uint32_t pulse_offset[2];
   int count[2];
   FootageRead reads[2][kMaxReads];
 };
 
-// Writes (not adds) the sum of a plan's reads over n samples into `out`.
-using FootageKernel = void (*)(const FootagePlan& plan, double* out, int n);
+struct FootageKernels {
+  // Reads `table` at (phase << shift) + offset for the n phases after `start`: out[i] for the
+  // phase start + (i + 1) step. Writes whole groups of eight: `out` holds n rounded up to 8.
+  void (*read)(const float* table, uint32_t shift, uint32_t offset, uint32_t start, uint32_t step,
+               float* out, int n);
+  // out[i] = the sum of weights[r] arrays[r][i] over `count` arrays, for n samples.
+  void (*sum)(const float* const* arrays, const float* weights, int count, double* out, int n);
+};
 
 // Up to four voices side by side, past their footages and envelopes: each lane's filter, then
 // its gain, summed into the poly buffer. All lanes share the filter mode (a global setting).
@@ -63,13 +71,13 @@ const char* RenderPathName(RenderPath path);
 const char* CpuFeatureNames();
 
 // The kernels of the active path; null on the reference path.
-FootageKernel ActiveFootageKernel();
+const FootageKernels* ActiveFootageKernels();
 VoiceLanesKernel ActiveVoiceLanesKernel();
 
 // The kernels, for the dispatch and for tests that compare them.
-void RenderFootagesPortable(const FootagePlan& plan, double* out, int n);
+extern const FootageKernels kPortableFootageKernels;
 // Defined only where the compiler can target AVX2 (x86-64); callers check RenderPathAvailable.
-void RenderFootagesAvx2(const FootagePlan& plan, double* out, int n);
+extern const FootageKernels kAvx2FootageKernels;
 void RenderVoiceLanesPortable(const VoiceLanes& lanes, double* poly, int n);
 void RenderVoiceLanesAvx2(const VoiceLanes& lanes, double* poly, int n);
 

@@ -12,6 +12,7 @@
 #include "engine/engine.h"
 #include "engine/lfo.h"
 #include "engine/render_path.h"
+#include "engine/resonator_bank.h"
 #include "tools/audition/factory_programs.h"
 #include "tools/audition/phrases.h"
 
@@ -209,14 +210,50 @@ TEST(RenderPathTest, ExtremeSettingsSoundTheSameAtEveryRateAndBlockSize) {
   LogWorst();
 }
 
+// The resonators side by side are the resonators one after another, to the bit, in every mode
+// and with the denormal offset handed on as between separate runs (odd lengths flip it).
+TEST(RenderPathTest, ResonatorsSideBySideMatchOneAfterAnotherToTheBit) {
+  PitchTables tables;
+  tables.Build(48000.0);
+  for (int mode = 0; mode < 3; ++mode) {
+    ResonatorBank one_by_one, side_by_side;
+    for (ResonatorBank* bank : {&one_by_one, &side_by_side}) {
+      bank->ParamChanged(kResonators, 1);
+      for (int r = 0; r < 3; ++r) {
+        bank->ParamChanged(kResonator1Mode + 4 * r, (mode + r) % 3);  // a mix of modes
+        bank->ParamChanged(kResonator1Volume + 4 * r, 0.3 + 0.2 * r);
+        bank->ParamChanged(kResonator1Frequency + 4 * r, 0.35 + 0.1 * r);
+        bank->ParamChanged(kResonator1Resonance + 4 * r, 1.0 - 0.1 * r);
+      }
+    }
+    std::vector<double> a(48), b(48), dry(48), wet(48);
+    for (int block = 0; block < 200; ++block) {
+      const int n = 1 + (block * 7) % 48;
+      for (int i = 0; i < n; ++i)
+        a[static_cast<size_t>(i)] = b[static_cast<size_t>(i)] =
+            std::sin(0.05 * (block * 48 + i)) + (i % 5 == 0 ? 0.5 : 0.0);
+      const double offset = LadderFilterDenormalOffset().Load();
+      one_by_one.Process(a.data(), dry.data(), wet.data(), n, tables);
+      const double after_one = LadderFilterDenormalOffset().Load();
+      LadderFilterDenormalOffset().Store(offset);
+      side_by_side.ProcessSideBySide(b.data(), dry.data(), wet.data(), n, tables);
+      ASSERT_EQ(LadderFilterDenormalOffset().Load(), after_one) << "block " << block;
+      for (int i = 0; i < n; ++i)
+        ASSERT_EQ(a[static_cast<size_t>(i)], b[static_cast<size_t>(i)])
+            << "mode " << mode << ", block " << block << ", sample " << i;
+    }
+    EXPECT_GT(std::fabs(a[0]) + std::fabs(a[1]), 0.0);  // the resonators rang
+  }
+}
+
 TEST(RenderPathTest, SwitchTakesOnlyWhatThisMachineRuns) {
   const RenderPath before = ActiveRenderPath();
   EXPECT_TRUE(SetRenderPath(RenderPath::kReference));
   EXPECT_EQ(ActiveRenderPath(), RenderPath::kReference);
-  EXPECT_EQ(ActiveFootageKernel(), nullptr);
+  EXPECT_EQ(ActiveFootageKernels(), nullptr);
   EXPECT_EQ(ActiveVoiceLanesKernel(), nullptr);
   EXPECT_TRUE(SetRenderPath(RenderPath::kPortable));
-  EXPECT_EQ(ActiveFootageKernel(), &RenderFootagesPortable);
+  EXPECT_EQ(ActiveFootageKernels(), &kPortableFootageKernels);
   EXPECT_EQ(ActiveVoiceLanesKernel(), &RenderVoiceLanesPortable);
   // AVX2 is refused where the CPU lacks it, and then the path stays where it was.
   EXPECT_EQ(SetRenderPath(RenderPath::kAvx2), RenderPathAvailable(RenderPath::kAvx2));
