@@ -61,6 +61,7 @@ void Engine::Reset(double sample_rate, int max_block_size) {
     buffer->assign(static_cast<size_t>(control_period_ * VoiceLanes::kWidth), 0.0);
   voice_phases_.assign(static_cast<size_t>(control_period_), 0u);
   footage_cache_.Reset(control_period_);
+  lane_sums_.assign(static_cast<size_t>(control_period_ * VoiceLanes::kWidth), 0.0);
   poly_active_ = false;
   mono_.active = false;
   // The voices fall silent below: keys and pedal counted before a restart would otherwise keep
@@ -417,7 +418,12 @@ void Engine::RenderSubBlock(double* left, double* right, int n) {
       poly[i] *= poly_volume_;
   }
   RouteToMix(n);
-  if (phaser_.on) phaser_.Process(left_mix_.data(), right_mix_.data(), n);
+  if (phaser_.on) {
+    if (ActiveRenderPath() == RenderPath::kReference)
+      phaser_.Process(left_mix_.data(), right_mix_.data(), n);
+    else
+      phaser_.ProcessSideBySide(left_mix_.data(), right_mix_.data(), n);
+  }
   WriteOutput(left, right, n);
 }
 
@@ -451,13 +457,15 @@ void Engine::RenderPoly(int n) {
 void Engine::RenderVoicesInLanes(double* poly, int n, const FootageKernels* footages,
                                  VoiceLanesKernel kernel) {
   footage_cache_.NextBlock();
+  double* sums = lane_sums_.data();
+  std::fill(sums, sums + 4 * n, 0.0);
   DenormalOffset& family = VoiceFilterDenormalOffset();
   VoiceLanes lanes;
   // Each lane's offset is the one it would start with rendered alone in slot order.
   double offset = 0.0;
   const auto flush = [&] {
     if (lanes.count == 0) return;
-    kernel(lanes, poly, n);
+    kernel(lanes, sums, n);
     if (lanes.mode != VoiceFilter::kBypass) family.Store(offset);
     lanes.count = 0;
   };
@@ -487,6 +495,8 @@ void Engine::RenderVoicesInLanes(double* poly, int n, const FootageKernels* foot
     if (lanes.count == VoiceLanes::kWidth) flush();
   }
   flush();
+  for (int i = 0; i < n; ++i)
+    poly[i] += (sums[4 * i] + sums[4 * i + 1]) + (sums[4 * i + 2] + sums[4 * i + 3]);
 }
 
 void Engine::AdvanceMasterOscillators(int n) {

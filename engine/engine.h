@@ -102,6 +102,7 @@ class Engine {
   std::vector<double> voice_spare_;
   std::vector<uint32_t> voice_phases_;
   FootageCache footage_cache_;
+  std::vector<double> lane_sums_;  // four per sample
 
   // Block loop.
   double sample_rate_ = 44100.0;

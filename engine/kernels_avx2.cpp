@@ -100,7 +100,7 @@ struct LaneFilter {
 };
 
 template <int kMode>
-__attribute__((target("avx2,fma"))) void Lanes(const VoiceLanes& lanes, double* poly, int n) {
+__attribute__((target("avx2,fma"))) void Lanes(const VoiceLanes& lanes, double* sums, int n) {
   static constexpr int W = VoiceLanes::kWidth;
   alignas(32) double v[9][W];
   const double* signal[W];
@@ -136,18 +136,18 @@ __attribute__((target("avx2,fma"))) void Lanes(const VoiceLanes& lanes, double* 
     const __m256d p1 = _mm256_mul_pd(_mm256_mul_pd(g1, level), f.Step(s1));
     const __m256d p2 = _mm256_mul_pd(_mm256_mul_pd(g2, level), f.Step(s2));
     const __m256d p3 = _mm256_mul_pd(_mm256_mul_pd(g3, level), f.Step(s3));
-    // Each sample's four lanes summed: pairs by hadd, then the halves.
-    const __m256d h01 = _mm256_hadd_pd(p0, p1), h23 = _mm256_hadd_pd(p2, p3);
-    const __m256d sum = _mm256_add_pd(_mm256_permute2f128_pd(h01, h23, 0x20),
-                                      _mm256_permute2f128_pd(h01, h23, 0x31));
-    _mm256_storeu_pd(poly + i, _mm256_add_pd(_mm256_loadu_pd(poly + i), sum));
+    double* at = sums + 4 * i;
+    _mm256_storeu_pd(at, _mm256_add_pd(_mm256_loadu_pd(at), p0));
+    _mm256_storeu_pd(at + 4, _mm256_add_pd(_mm256_loadu_pd(at + 4), p1));
+    _mm256_storeu_pd(at + 8, _mm256_add_pd(_mm256_loadu_pd(at + 8), p2));
+    _mm256_storeu_pd(at + 12, _mm256_add_pd(_mm256_loadu_pd(at + 12), p3));
   }
   for (; i < n; ++i) {
     const __m256d s = _mm256_setr_pd(signal[0][i], signal[1][i], signal[2][i], signal[3][i]);
     const __m256d g = _mm256_setr_pd(amp[0][i], amp[1][i], amp[2][i], amp[3][i]);
-    alignas(32) double p[W];
-    _mm256_store_pd(p, _mm256_mul_pd(_mm256_mul_pd(g, level), f.Step(s)));
-    poly[i] += (p[0] + p[1]) + (p[2] + p[3]);
+    double* at = sums + 4 * i;
+    _mm256_storeu_pd(
+        at, _mm256_add_pd(_mm256_loadu_pd(at), _mm256_mul_pd(_mm256_mul_pd(g, level), f.Step(s))));
   }
   if constexpr (kMode != VoiceFilter::kBypass) {
     _mm256_store_pd(v[4], f.x1), _mm256_store_pd(v[5], f.x2);
@@ -161,15 +161,15 @@ __attribute__((target("avx2,fma"))) void Lanes(const VoiceLanes& lanes, double* 
 
 }  // namespace
 
-__attribute__((target("avx2,fma"))) void RenderVoiceLanesAvx2(const VoiceLanes& lanes, double* poly,
+__attribute__((target("avx2,fma"))) void RenderVoiceLanesAvx2(const VoiceLanes& lanes, double* sums,
                                                               int n) {
   switch (lanes.mode) {
     case VoiceFilter::kBypass:
-      return Lanes<VoiceFilter::kBypass>(lanes, poly, n);
+      return Lanes<VoiceFilter::kBypass>(lanes, sums, n);
     case VoiceFilter::kBandpass:
-      return Lanes<VoiceFilter::kBandpass>(lanes, poly, n);
+      return Lanes<VoiceFilter::kBandpass>(lanes, sums, n);
     default:  // lowpass and highpass differ only in their coefficients
-      return Lanes<VoiceFilter::kLowpass>(lanes, poly, n);
+      return Lanes<VoiceFilter::kLowpass>(lanes, sums, n);
   }
 }
 

@@ -42,7 +42,7 @@ namespace {
 // The reference filter's arithmetic lane by lane: four independent recursions interleaved, so
 // the processor overlaps their latencies.
 template <int kMode>
-void Lanes(const VoiceLanes& lanes, double* poly, int n) {
+void Lanes(const VoiceLanes& lanes, double* sums, int n) {
   static constexpr int W = VoiceLanes::kWidth;
   double c0[W], c1[W], c2[W], c3[W], x1[W], x2[W], y1[W], y2[W], d[W], level[W];
   const double* signal[W];
@@ -59,7 +59,6 @@ void Lanes(const VoiceLanes& lanes, double* poly, int n) {
     amp[k] = lanes.amp[from];
   }
   for (int i = 0; i < n; ++i) {
-    double sum = 0.0;
     for (int k = 0; k < W; ++k) {
       double y = signal[k][i];
       if constexpr (kMode != VoiceFilter::kBypass) {
@@ -77,9 +76,8 @@ void Lanes(const VoiceLanes& lanes, double* poly, int n) {
         y1[k] = y;
         d[k] = -d[k];
       }
-      sum += amp[k][i] * level[k] * y;
+      sums[W * i + k] += amp[k][i] * level[k] * y;
     }
-    poly[i] += sum;
   }
   if constexpr (kMode != VoiceFilter::kBypass) {
     for (int k = 0; k < lanes.count; ++k) {
@@ -91,14 +89,14 @@ void Lanes(const VoiceLanes& lanes, double* poly, int n) {
 
 }  // namespace
 
-void RenderVoiceLanesPortable(const VoiceLanes& lanes, double* poly, int n) {
+void RenderVoiceLanesPortable(const VoiceLanes& lanes, double* sums, int n) {
   switch (lanes.mode) {
     case VoiceFilter::kBypass:
-      return Lanes<VoiceFilter::kBypass>(lanes, poly, n);
+      return Lanes<VoiceFilter::kBypass>(lanes, sums, n);
     case VoiceFilter::kBandpass:
-      return Lanes<VoiceFilter::kBandpass>(lanes, poly, n);
+      return Lanes<VoiceFilter::kBandpass>(lanes, sums, n);
     default:  // lowpass and highpass differ only in their coefficients
-      return Lanes<VoiceFilter::kLowpass>(lanes, poly, n);
+      return Lanes<VoiceFilter::kLowpass>(lanes, sums, n);
   }
 }
 

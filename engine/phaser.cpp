@@ -16,36 +16,34 @@ double AllPass(double w) {
   return 1.0 / (w + 2.0) * (w - 2.0);
 }
 
-// One channel over n samples with its four states; returns the denormal offset carried on.
-double RunChannel(const Phaser& p, double* s, double* io, int n, double e) {
+// One sample of one channel: `s` its four states, `e` its denormal offset (flipped here).
+inline double Step(const Phaser& p, double* s, double x, double& e) {
   const double a1 = p.a1, a2 = p.a2, a3 = p.a3, a4 = p.a4;
-  const double g = p.g, k = p.k, norm = p.norm, mix = p.mix;
-  double s1 = s[0], s2 = s[1], s3 = s[2], s4 = s[3];
-  for (int i = 0; i < n; ++i) {
-    e = -e;
-    s1 += e;
-    s2 += e;
-    s3 += e;
-    s4 += e;
-    const double x = io[i];
-    const double xe = x + e;
-    // The chain's output with the feedback of this very sample, solved ahead.
-    const double y = (g * xe + ((s1 * a2 + s2) * a3 + s3) * a4 + s4) * norm;
-    const double u = xe - k * y;
-    const double y1 = a1 * u + s1;
-    s1 = u - a1 * y1;
-    const double y2 = a2 * y1 + s2;
-    s2 = y1 - a2 * y2;
-    const double y3 = a3 * y2 + s3;
-    s3 = y2 - a3 * y3;
-    const double y4 = a4 * y3 + s4;
-    s4 = y3 - a4 * y4;
-    io[i] = x + (y - x) * mix;  // the offset never reaches the dry part
-  }
-  s[0] = s1;
-  s[1] = s2;
-  s[2] = s3;
-  s[3] = s4;
+  e = -e;
+  double s1 = s[0] + e, s2 = s[1] + e, s3 = s[2] + e, s4 = s[3] + e;
+  const double xe = x + e;
+  // The chain's output with the feedback of this very sample, solved ahead.
+  const double y = (p.g * xe + ((s1 * a2 + s2) * a3 + s3) * a4 + s4) * p.norm;
+  const double u = xe - p.k * y;
+  const double y1 = a1 * u + s1;
+  s1 = u - a1 * y1;
+  const double y2 = a2 * y1 + s2;
+  s2 = y1 - a2 * y2;
+  const double y3 = a3 * y2 + s3;
+  s3 = y2 - a3 * y3;
+  const double y4 = a4 * y3 + s4;
+  s4 = y3 - a4 * y4;
+  s[0] = s1, s[1] = s2, s[2] = s3, s[3] = s4;
+  return x + (y - x) * p.mix;  // the offset never reaches the dry part
+}
+
+// One channel over n samples with its four states; returns the denormal offset carried on.
+double RunChannel(const Phaser& p, double* state, double* io, int n, double e) {
+  double s[4] = {state[0], state[1], state[2], state[3]};
+  for (int i = 0; i < n; ++i)
+    io[i] = Step(p, s, io[i], e);
+  for (int j = 0; j < 4; ++j)
+    state[j] = s[j];
   return e;
 }
 
@@ -112,6 +110,23 @@ void Phaser::Process(double* left, double* right, int n) {
   family.Store(e);
   e = RunChannel(*this, state[1], right, n, e);
   family.Store(e);
+}
+
+void Phaser::ProcessSideBySide(double* left, double* right, int n) {
+  DenormalOffset& family = PhaserDenormalOffset();
+  double e_left = family.Load();
+  // The right channel starts with the offset the left one hands on: n flips later.
+  double e_right = n % 2 != 0 ? -e_left : e_left;
+  double s_left[4], s_right[4];
+  for (int j = 0; j < 4; ++j)
+    s_left[j] = state[0][j], s_right[j] = state[1][j];
+  for (int i = 0; i < n; ++i) {
+    left[i] = Step(*this, s_left, left[i], e_left);
+    right[i] = Step(*this, s_right, right[i], e_right);
+  }
+  for (int j = 0; j < 4; ++j)
+    state[0][j] = s_left[j], state[1][j] = s_right[j];
+  family.Store(e_right);
 }
 
 }  // namespace vantor

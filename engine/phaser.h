@@ -32,6 +32,9 @@ struct Phaser {
   void ControlTick(const PitchTables& tables);
   // Filters the two channels in place.
   void Process(double* left, double* right, int n);
+  // The same to the bit with both channels in one loop, so that the processor overlaps their
+  // per-sample chains: for the fast render paths.
+  void ProcessSideBySide(double* left, double* right, int n);
 };
 
 }  // namespace vantor

@@ -56,8 +56,10 @@ struct VoiceLanes {
   double offset[kWidth];  // each lane's denormal offset at its first sample
 };
 
-// Filters the lanes (their states written back) and adds them into `poly` over n samples.
-using VoiceLanesKernel = void (*)(const VoiceLanes& lanes, double* poly, int n);
+// Filters the lanes (their states written back) and adds each lane's output times its gain into
+// `sums`, which holds four sums per sample (one per lane, interleaved) for n samples; the caller
+// adds the four up once after every group.
+using VoiceLanesKernel = void (*)(const VoiceLanes& lanes, double* sums, int n);
 
 // The path in use: VANTOR_ENGINE_PATH (reference, portable or avx2) when set and available on
 // this CPU, else the fastest available; decided on first call.
@@ -78,7 +80,7 @@ VoiceLanesKernel ActiveVoiceLanesKernel();
 extern const FootageKernels kPortableFootageKernels;
 // Defined only where the compiler can target AVX2 (x86-64); callers check RenderPathAvailable.
 extern const FootageKernels kAvx2FootageKernels;
-void RenderVoiceLanesPortable(const VoiceLanes& lanes, double* poly, int n);
-void RenderVoiceLanesAvx2(const VoiceLanes& lanes, double* poly, int n);
+void RenderVoiceLanesPortable(const VoiceLanes& lanes, double* sums, int n);
+void RenderVoiceLanesAvx2(const VoiceLanes& lanes, double* sums, int n);
 
 }  // namespace vantor

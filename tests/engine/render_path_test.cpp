@@ -11,6 +11,7 @@
 #include "core/vantor_params.h"
 #include "engine/engine.h"
 #include "engine/lfo.h"
+#include "engine/phaser.h"
 #include "engine/render_path.h"
 #include "engine/resonator_bank.h"
 #include "tools/audition/factory_programs.h"
@@ -244,6 +245,41 @@ TEST(RenderPathTest, ResonatorsSideBySideMatchOneAfterAnotherToTheBit) {
     }
     EXPECT_GT(std::fabs(a[0]) + std::fabs(a[1]), 0.0);  // the resonators rang
   }
+}
+
+// Likewise the phaser's two channels side by side, at full feedback with the sweep moving.
+TEST(RenderPathTest, PhaserSideBySideMatchesChannelAfterChannelToTheBit) {
+  PitchTables tables;
+  tables.Build(44100.0);
+  Phaser one_by_one, side_by_side;
+  for (Phaser* phaser : {&one_by_one, &side_by_side}) {
+    phaser->Initialise();
+    for (int i = kPhaser; i <= kPhaserMix; ++i)
+      phaser->ParamChanged(i, VantorParamSpec(i).default_value);
+    phaser->ParamChanged(kPhaser, 1);
+    phaser->ParamChanged(kPhaserFeedback, 1);
+    phaser->ParamChanged(kPhaserModAmount, 1);
+  }
+  std::vector<double> l1(44), r1(44), l2(44), r2(44);
+  for (int block = 0; block < 300; ++block) {
+    const int n = 1 + (block * 5) % 44;
+    for (int i = 0; i < n; ++i) {
+      const double t = 0.03 * (block * 44 + i);
+      l1[static_cast<size_t>(i)] = l2[static_cast<size_t>(i)] = std::sin(t);
+      r1[static_cast<size_t>(i)] = r2[static_cast<size_t>(i)] = std::sin(1.3 * t) * 0.5;
+    }
+    one_by_one.ControlTick(tables);
+    side_by_side.ControlTick(tables);
+    const double offset = PhaserDenormalOffset().Load();
+    one_by_one.Process(l1.data(), r1.data(), n);
+    const double after_one = PhaserDenormalOffset().Load();
+    PhaserDenormalOffset().Store(offset);
+    side_by_side.ProcessSideBySide(l2.data(), r2.data(), n);
+    ASSERT_EQ(PhaserDenormalOffset().Load(), after_one) << "block " << block;
+    ASSERT_EQ(l1, l2) << "block " << block;
+    ASSERT_EQ(r1, r2) << "block " << block;
+  }
+  EXPECT_NE(l1[0], std::sin(0.03 * 299 * 44));  // the phaser changed the signal
 }
 
 TEST(RenderPathTest, SwitchTakesOnlyWhatThisMachineRuns) {
