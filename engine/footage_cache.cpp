@@ -17,6 +17,11 @@ void FootageCache::Reset(int period) {
 void FootageCache::Render(const FootagePlan& plan, const FootageKernels& kernels, double* out,
                           int n) {
   const SawTables& saw = SawTables::Get();
+  // Locals: the compiler cannot keep members in registers across the kernels' stores.
+  Entry* entries = entries_.data();
+  float* store = data_.data();
+  const size_t stride = static_cast<size_t>(stride_);
+  const uint64_t stamp = stamp_;
   const float* arrays[2 * FootagePlan::kMaxReads];
   float weights[2 * FootagePlan::kMaxReads];
   int count = 0;
@@ -27,13 +32,12 @@ void FootageCache::Render(const FootagePlan& plan, const FootageKernels& kernels
       const bool cached = read.shift < kShifts;
       const int slot = cached ? ((b * 12 + plan.semitone) * kShifts + read.shift) * 2 + read.pulse
                               : kEntries + count;
-      float* data = data_.data() + static_cast<size_t>(slot) * static_cast<size_t>(stride_);
-      if (!cached || entries_[static_cast<size_t>(slot)].stamp != stamp_ ||
-          entries_[static_cast<size_t>(slot)].table != read.table) {
+      float* data = store + static_cast<size_t>(slot) * stride;
+      if (!cached || entries[slot].stamp != stamp || entries[slot].table != read.table) {
         kernels.read(saw.single[static_cast<size_t>(read.table)].data(),
                      static_cast<uint32_t>(read.shift), read.pulse ? plan.pulse_offset[b] : 0u,
                      plan.start[b], plan.step[b], data, n);
-        if (cached) entries_[static_cast<size_t>(slot)] = {stamp_, read.table};
+        if (cached) entries[slot] = {stamp, read.table};
       }
       arrays[count] = data;
       weights[count++] = read.weight;
