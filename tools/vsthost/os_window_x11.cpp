@@ -11,6 +11,17 @@
 namespace vsthost::os {
 namespace {
 
+// The editor has one size at a time: the window manager is told not to offer others.
+void FixSize(Display* display, Window window, int width, int height) {
+  XSizeHints* hints = XAllocSizeHints();
+  if (!hints) return;
+  hints->flags = PMinSize | PMaxSize;
+  hints->min_width = hints->max_width = width;
+  hints->min_height = hints->max_height = height;
+  XSetWMNormalHints(display, window, hints);
+  XFree(hints);
+}
+
 class X11HostWindow : public HostWindow {
  public:
   X11HostWindow(Display* display, Window window, Atom delete_message, int width, int height)
@@ -59,6 +70,15 @@ class X11HostWindow : public HostWindow {
   }
 
   bool CloseRequested() const override { return close_requested_; }
+
+  bool Resize(int width, int height) override {
+    FixSize(display_, window_, width, height);
+    XResizeWindow(display_, window_, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    XSync(display_, False);
+    width_ = width;
+    height_ = height;
+    return true;
+  }
 
   void Deliver() override { XSync(display_, False); }
 
@@ -273,15 +293,7 @@ std::unique_ptr<HostWindow> OpenHostWindow(int width, int height, const std::str
   // The window manager asks before closing the window, instead of ending the connection.
   Atom delete_message = XInternAtom(display, "WM_DELETE_WINDOW", False);
   XSetWMProtocols(display, window, &delete_message, 1);
-  // The editor has one size.
-  XSizeHints* hints = XAllocSizeHints();
-  if (hints) {
-    hints->flags = PMinSize | PMaxSize;
-    hints->min_width = hints->max_width = width;
-    hints->min_height = hints->max_height = height;
-    XSetWMNormalHints(display, window, hints);
-    XFree(hints);
-  }
+  FixSize(display, window, width, height);
   XSelectInput(display, window, StructureNotifyMask);
   XMapWindow(display, window);
   // Mapped before the plug-in puts its window inside.
