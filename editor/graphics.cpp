@@ -349,29 +349,34 @@ bool Graphics::DrawTextOn(RasterBitmap* target, TextStyle& style, const char* te
   return true;
 }
 
-bool Graphics::MeasureTextPixels(TextStyle& style, const char* text, Rect& rect) {
-  RasterCachedFont* font = FontFor(style, style.size);
+namespace {
+
+// The size in pixels a text takes in a font; false without a font or a text.
+bool TextPixels(RasterCachedFont* font, const char* text, int* width, int* height) {
   if (!font || !text) return false;
   RasterRect r{0, 0, 0, 0};
-  {
-    const std::unique_lock lock = font->Lock();
-    font->DrawText(nullptr, text, -1, &r, kRasterTextCalcRect);
-  }
-  PlaceMeasured(style.align, r.right, r.bottom, rect);
+  const std::unique_lock lock = font->Lock();
+  font->DrawText(nullptr, text, -1, &r, kRasterTextCalcRect);
+  *width = r.right;
+  *height = r.bottom;
+  return true;
+}
+
+}  // namespace
+
+bool Graphics::MeasureTextPixels(TextStyle& style, const char* text, Rect& rect) {
+  int w = 0, h = 0;
+  if (!TextPixels(FontFor(style, style.size), text, &w, &h)) return false;
+  PlaceMeasured(style.align, w, h, rect);
   return true;
 }
 
 bool Graphics::MeasureText(TextStyle& style, const char* text, Rect& rect) {
-  RasterCachedFont* font = FontFor(style, ZoomedTextSize(style.size));
-  if (!font || !text) return false;
-  RasterRect r{0, 0, 0, 0};
-  {
-    const std::unique_lock lock = font->Lock();
-    font->DrawText(nullptr, text, -1, &r, kRasterTextCalcRect);
-  }
+  int w = 0, h = 0;
+  if (!TextPixels(FontFor(style, ZoomedTextSize(style.size)), text, &w, &h)) return false;
   // The units the zoomed text covers, rounded up.
   auto units = [this](int pixels) { return pixels > 0 ? ToUnits(pixels - 1) + 1 : 0; };
-  PlaceMeasured(style.align, units(r.right), units(r.bottom), rect);
+  PlaceMeasured(style.align, units(w), units(h), rect);
   return true;
 }
 
