@@ -240,8 +240,13 @@ bool JackRig::Connect(const std::string& from, const std::string& to) {
 }
 
 bool JackRig::Connected(const std::string& port, const std::string& other) {
-  jack_port_t* p = jack_port_by_name(player_, port.c_str());
-  return p && jack_port_connected_to(p, other.c_str());
+  // Another client's connections reach this client's view of the graph a little later.
+  return WaitUntil(
+      [&] {
+        jack_port_t* p = jack_port_by_name(player_, port.c_str());
+        return p && jack_port_connected_to(p, other.c_str());
+      },
+      10);
 }
 
 uint32_t JackRig::Now() const {

@@ -69,6 +69,7 @@ class JackRig {
   // Waits until a port of that full name exists.
   bool WaitForPort(const std::string& name, double seconds);
   bool Connect(const std::string& from, const std::string& to);
+  // Waits a while for the connection to show; false when it never does.
   bool Connected(const std::string& port, const std::string& other);
   // The server's frame clock now, and its block size.
   uint32_t Now() const;

@@ -216,7 +216,7 @@ bool FindProgram(Plugin& plugin, const std::string& text, int& index, std::strin
     return true;
   }
   if (partial.empty()) {
-    error = "no program is named \"" + text + "\" ('vsthost info' lists them)";
+    error = "no program is named \"" + text + "\"";
   } else {
     error = "\"" + text + "\" names " + std::to_string(partial.size()) + " programs:";
     for (size_t i = 0; i < partial.size() && i < 8; ++i) {
