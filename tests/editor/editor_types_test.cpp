@@ -70,13 +70,6 @@ TEST(ZoomTest, PixelsAndUnitsMapBothWays) {
       EXPECT_EQ(UnitsToPixels(u + 20, zoom) - UnitsToPixels(u, zoom), 20 * zoom / 100);
     EXPECT_EQ(PixelsToUnits(UnitsToPixels(Rect{3, 5, 9, 12}, zoom), zoom), (Rect{3, 5, 9, 12}));
   }
-  EXPECT_EQ(NearestZoomPercent(1.24), 100);
-  EXPECT_EQ(NearestZoomPercent(1.25), 100);  // halfway: the smaller
-  EXPECT_EQ(NearestZoomPercent(1.3), 150);
-  EXPECT_EQ(NearestZoomPercent(3.0), 200);
-  EXPECT_EQ(NearestZoomPercent(-1.0), 100);
-  EXPECT_EQ(ZoomFactorText(150), "1.5");
-  EXPECT_EQ(ZoomFactorText(200), "2");
 }
 
 }  // namespace
