@@ -705,9 +705,45 @@ std::vector<int64_t> ExpectedPicture(const Vantor& vantor, const GraphicsHeadles
   return expected;
 }
 
-// The editor at every zoom shows the generator's images of that zoom, pixel for pixel.
+// The pixels of `units` (a text field) where the drawing differs from the background image:
+// the text's ink, as a box, and how many aligned 2 x 2 blocks hold ink and how many of those are
+// not of one colour.
+struct Ink {
+  Rect box;
+  int inked_blocks = 0;
+  int mixed_blocks = 0;
+};
+Ink InkIn(const RasterBitmap& drawn, const RasterBitmap& background, const Rect& units, int zoom) {
+  const Rect r = UnitsToPixels(units, zoom);
+  Ink ink;
+  ink.box = {r.right, r.bottom, r.left, r.top};
+  for (int y = r.top; y < r.bottom; ++y)
+    for (int x = r.left; x < r.right; ++x)
+      if (drawn.At(x, y) != background.At(x, y)) {
+        ink.box = {std::min(ink.box.left, x), std::min(ink.box.top, y),
+                   std::max(ink.box.right, x + 1), std::max(ink.box.bottom, y + 1)};
+      }
+  for (int y = r.top & ~1; y + 1 < r.bottom; y += 2)
+    for (int x = r.left & ~1; x + 1 < r.right; x += 2) {
+      bool inked = false;
+      bool mixed = false;
+      for (int k = 0; k < 4; ++k) {
+        const int px = x + k % 2, py = y + k / 2;
+        inked = inked || drawn.At(px, py) != background.At(px, py);
+        mixed = mixed || drawn.At(px, py) != drawn.At(x, y);
+      }
+      ink.inked_blocks += inked;
+      ink.mixed_blocks += inked && mixed;
+    }
+  return ink;
+}
+
+// The editor at every zoom shows the generator's images of that zoom, pixel for pixel, and its
+// own texts rasterised at the zoomed size: their ink grows with the zoom, and at 200% it is
+// not 100% text with its pixels doubled.
 TEST(EditorHostTest, AtEveryZoomTheEditorShowsTheGeneratorsDrawingOfThatZoom) {
   for (const bool alternative : {false, true}) {
+    std::vector<Ink> at_100;
     for (const int zoom : kZoomPercents) {
       SCOPED_TRACE(std::to_string(zoom) + (alternative ? "%, alternative view" : "%"));
       WriteConfig(alternative ? "[Editor]\nSwitch View=true\n" : "");
@@ -732,6 +768,34 @@ TEST(EditorHostTest, AtEveryZoomTheEditorShowsTheGeneratorsDrawingOfThatZoom) {
       EXPECT_EQ(differing, 0u);
       // Nearly all of it is known: only the texts and the soft edges of the controls are not.
       EXPECT_GT(known, expected.size() * 9 / 10);
+
+      const auto background = LoadPngFile(
+          (std::filesystem::path(VANTOR_IMAGE_FOLDER) /
+           std::filesystem::path(
+               layout::ZoomedFile(
+                   kBitmaps[alternative ? layout::kSlotAltBack : layout::kSlotBack].file, zoom))
+               .filename())
+              .c_str());
+      ASSERT_TRUE(background);
+      const Rect fields[] = {layout::kProgramDisplay, layout::kInfoLine, layout::kSplitPoint};
+      for (size_t i = 0; i < std::size(fields); ++i) {
+        const Ink ink = InkIn(drawn, *background, fields[i], zoom);
+        SCOPED_TRACE("text field " + std::to_string(i));
+        ASSERT_FALSE(ink.box.IsEmpty());
+        if (zoom == 100) {
+          at_100.push_back(ink);
+          continue;
+        }
+        const Rect& one = at_100[i].box;
+        EXPECT_NEAR(ink.box.Height(), one.Height() * zoom / 100.0, 2.0);
+        EXPECT_NEAR(ink.box.Width(), one.Width() * zoom / 100.0, 3.0 + one.Width() * 0.04);
+        EXPECT_NEAR(ink.box.left, one.left * zoom / 100.0, 3.0);
+        EXPECT_NEAR(ink.box.top, one.top * zoom / 100.0, 2.0);
+        // Doubled pixels would leave every 2 x 2 block of ink one colour.
+        if (zoom == 200) {
+          EXPECT_GT(ink.mixed_blocks, ink.inked_blocks / 2);
+        }
+      }
     }
   }
 }
