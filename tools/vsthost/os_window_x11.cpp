@@ -5,6 +5,7 @@
 #include <poll.h>
 
 #include <chrono>
+#include <string>
 
 #include "tools/vsthost/os.h"
 
@@ -140,6 +141,23 @@ class X11HostWindow : public HostWindow {
 
   bool Capture(std::vector<uint8_t>& rgb, int& width, int& height, std::string& error) override {
     XSync(display_, False);
+    // The server keeps no pixels of a window beyond the screen's edges, and reading them is an
+    // error that ends the program: a 200% editor needs a screen of at least 1848 x 912.
+    XWindowAttributes screen{};
+    Window child = 0;
+    int x = 0, y = 0;
+    const Window root = DefaultRootWindow(display_);
+    if (!XGetWindowAttributes(display_, root, &screen) ||
+        !XTranslateCoordinates(display_, window_, root, 0, 0, &x, &y, &child) || x < 0 || y < 0 ||
+        x + width_ > screen.width || y + height_ > screen.height) {
+      error = "the window (" + std::to_string(width_) + " x " + std::to_string(height_) + " at " +
+              std::to_string(x) + "," + std::to_string(y) +
+              ") does not lie wholly on the screen (" + std::to_string(screen.width) + " x " +
+              std::to_string(screen.height) +
+              "), so its pixels cannot be read; give the X server a larger screen, e.g. "
+              "xvfb-run -a -s \"-screen 0 1920x1080x24\"";
+      return false;
+    }
     XImage* image = XGetImage(display_, window_, 0, 0, static_cast<unsigned>(width_),
                               static_cast<unsigned>(height_), AllPlanes, ZPixmap);
     if (!image) {
