@@ -771,6 +771,8 @@ TEST_F(X11EditorTest, ClipboardTextComesFromItsOwner) {
 
 // vsthost's editor command: a window of its own, a scripted drag, the window saved; with
 // --zoom the host's scale factor sets the editor's size, the window's and the script's pixels.
+// At 100% a click on the options key then chooses Zoom, 200%: vsthost's window takes the size
+// the editor asks for, and the picture is of the 200% editor either way.
 TEST_F(X11EditorTest, VsthostEditorCommandDragsAKnobAndSavesTheWindow) {
   std::string changed_at_100;  // the report's line of the changed parameter
   for (const int zoom : {100, 200}) {
@@ -780,16 +782,41 @@ TEST_F(X11EditorTest, VsthostEditorCommandDragsAKnobAndSavesTheWindow) {
     const std::filesystem::path report = testing::TestRoot() / "report.txt";
     const std::string command =
         std::string("\"") + VSTHOST_BINARY + "\" editor \"" + VANTOR_PLUGIN + "\" --drag " +
-        px(890) + "," + px(58) + "," + px(890) + "," + px(20) + (zoom == 100 ? "" : " --zoom 2") +
-        " --idle 0 -o \"" + shot.string() + "\" > \"" + report.string() + "\"";
-    ASSERT_EQ(std::system(command.c_str()), 0);
+        px(890) + "," + px(58) + "," + px(890) + "," + px(20) +
+        (zoom == 100 ? " --click 65,430" : " --zoom 2") + " --idle 0 -o \"" + shot.string() +
+        "\" > \"" + report.string() + "\"";
+    {
+      // Were the resize refused, the editor would say so in a box that waits for its answer.
+      std::atomic<bool> finished{false};
+      std::unique_ptr<User> user;
+      if (zoom == 100) {
+        user = std::make_unique<User>([&finished](User& u) {
+          ChooseFromSubmenu(MenuItemCentre(100, 20, 4), MenuItemCentre(100, 2, 0))(u);
+          while (!finished) {
+            if (const std::string box = ShownWindow("Zoom"); !box.empty()) {
+              ADD_FAILURE() << "vsthost refused the editor's new size";
+              // A key sent before the box is ready to hear it is lost: sent until it closes.
+              const auto give_up = std::chrono::steady_clock::now() + kPatience;
+              while (!ShownWindow("Zoom").empty() && std::chrono::steady_clock::now() < give_up)
+                u.Answer("key --window " + box + " Return");
+              return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+          }
+        });
+      }
+      EXPECT_EQ(std::system(command.c_str()), 0);
+      finished = true;
+    }
     const std::unique_ptr<RasterMemBitmap> picture = LoadPngFile(shot.c_str());
     ASSERT_NE(picture, nullptr);
-    EXPECT_EQ(picture->Width(), UnitsToPixels(924, zoom));
-    EXPECT_EQ(picture->Height(), UnitsToPixels(456, zoom));
+    EXPECT_EQ(picture->Width(), 1848);
+    EXPECT_EQ(picture->Height(), 912);
     std::ifstream in(report);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_NE(text.find("Editor: " + px(924) + " x " + px(456) + ", 1 actions,"), std::string::npos)
+    EXPECT_NE(
+        text.find("Editor: 1848 x 912, " + std::string(zoom == 100 ? "2" : "1") + " actions,"),
+        std::string::npos)
         << text;
     EXPECT_EQ(text.find(" 0 parameter changes"), std::string::npos) << text;
     // The same drag over the panel changes the main volume alike at both zooms.
