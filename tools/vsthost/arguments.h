@@ -41,6 +41,7 @@ struct Options {
   double bench_seconds = 10.0;
   std::vector<EditorAction> editor_actions;  // editor: in order
   int idle_ms = 300;                         // editor: idle time after the script
+  double zoom = 0.0;  // editor: the display scale told to the plug-in first; 0 tells none
 };
 
 // Parses the words after the program name. False with a one-line message on a bad command line.
