@@ -250,8 +250,9 @@ cmd_test() {
   echo "All tests passed in every build, and the fuzzers found nothing."
 }
 
-# Draws the editor's bitmaps into resources/img/ from the layout, then the README's screenshots
-# of both views into docs/. Commit what changed: the build embeds the committed images.
+# Draws the editor's bitmaps into resources/img/ from the layout, at every zoom, then the README's
+# screenshots of both views into docs/, at 100% and 200%. Commit what changed: the build embeds
+# the committed images.
 cmd_artwork() {
   need_packages "${BUILD_PACKAGES[@]}" "${ARTWORK_PACKAGES[@]}"
   configure_build build -DCMAKE_BUILD_TYPE=Release -DVANTOR_TESTS=OFF -DVANTOR_BENCH=OFF
@@ -260,7 +261,9 @@ cmd_artwork() {
   mkdir -p docs
   build/tools/vantor_screenshot -o docs/editor.png
   build/tools/vantor_screenshot -o docs/editor_alt.png --alt-view
-  echo "docs/editor.png docs/editor_alt.png"
+  build/tools/vantor_screenshot -o docs/editor@2x.png --zoom 2
+  build/tools/vantor_screenshot -o docs/editor_alt@2x.png --alt-view --zoom 2
+  echo "docs/editor.png docs/editor_alt.png docs/editor@2x.png docs/editor_alt@2x.png"
 }
 
 case "${1:-}" in

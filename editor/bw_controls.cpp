@@ -21,6 +21,7 @@ double Fineness(const MouseMods& mods) {
 // commands listed with them.
 constexpr int kMidiSettingsPosition = 14;
 constexpr int kOnlinePosition = 19;
+constexpr int kZoomPosition = 20;
 constexpr int kMidiThruCommand = 20;
 constexpr int kCheckForUpdateCommand = 22;
 constexpr const char* kSeparator = nullptr;
@@ -45,6 +46,7 @@ constexpr const char* kOptionItems[] = {
     kSeparator,
     "Switch View",
     "Go Online...",
+    "Zoom",
 };
 constexpr int kPastePosition = 1;
 constexpr int kLoadStartupPosition = 10;
@@ -276,6 +278,7 @@ void BwOptionMenu::MouseDown(int /*x*/, int /*y*/, const MouseMods& /*mods*/) {
   PopupMenu menu;
   PopupMenu* midi = nullptr;
   PopupMenu* online = nullptr;
+  PopupMenu* zoom = nullptr;
   for (int p = 0; p < static_cast<int>(std::size(kOptionItems)); ++p) {
     const char* text = kOptionItems[p];
     if (!text) {
@@ -292,6 +295,12 @@ void BwOptionMenu::MouseDown(int /*x*/, int /*y*/, const MouseMods& /*mods*/) {
       submenu->AddItem("Visit " + web_host_);
       online = submenu.get();
       menu.AddSubmenu(text, std::move(submenu));
+    } else if (p == kZoomPosition) {
+      auto submenu = std::make_unique<PopupMenu>();
+      for (int percent : kZoomPercents)
+        submenu->AddItem(std::to_string(percent) + "%", Checked(state.zoom == percent));
+      zoom = submenu.get();
+      menu.AddSubmenu(text, std::move(submenu));
     } else {
       int flags = 0;
       if (p == kPastePosition) flags = Disabled(!state.can_paste);
@@ -306,6 +315,7 @@ void BwOptionMenu::MouseDown(int /*x*/, int /*y*/, const MouseMods& /*mods*/) {
     int command = chosen->chosen();
     if (chosen == midi) command += kMidiThruCommand;
     if (chosen == online) command += kCheckForUpdateCommand;
+    if (chosen == zoom) command += kOptionZoom;
     instrument_->RunOptionCommand(command);
   }
   MarkDirty(false);

@@ -16,6 +16,7 @@ struct OptionMenuState {
   bool midi_thru = false;
   bool ignore_program_change = false;
   bool alternative_view = false;
+  int zoom = 100;  // the editor's zoom in percent, checked in the zoom submenu
 };
 
 // What the instrument's controls ask of the instrument beyond its parameters and programs.
@@ -39,6 +40,8 @@ class BwInstrument {
 inline constexpr int kOptionSwitchView = 18;
 inline constexpr int kOptionVisitWebSite = 23;
 inline constexpr int kOptionReloadConfig = 15;
+// The zoom submenu, after the other items: kOptionZoom + i chooses kZoomPercents[i].
+inline constexpr int kOptionZoom = 24;
 
 class BwKnobMultiControl : public KnobMultiControl {
  public:

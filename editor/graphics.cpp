@@ -15,6 +15,7 @@
 #include "editor/raster/raster_blit.h"
 #include "editor/raster/raster_font.h"
 #include "editor/raster/raster_png.h"
+#include "editor/raster/raster_scale.h"
 
 namespace vantor {
 namespace {
@@ -154,15 +155,25 @@ void Graphics::SetControlsFromParameter(int index, double value, bool normalised
 
 void Graphics::PrepareDrawing() {
   if (!drawing_bitmap_) drawing_bitmap_ = std::make_unique<RasterSysBitmap>();
-  drawing_bitmap_->Resize(width_, height_);
+  drawing_bitmap_->Resize(Width(), Height());
 }
 
 void Graphics::Resize(int width, int height) {
   width_ = width;
   height_ = height;
   RemoveAllControls();
-  drawing_bitmap_ = std::make_unique<RasterSysBitmap>(width, height);
-  if (plugin_) plugin_->EditorResized(width, height);
+  drawing_bitmap_ = std::make_unique<RasterSysBitmap>(Width(), Height());
+  if (plugin_) plugin_->EditorResized(Width(), Height());
+}
+
+void Graphics::SetZoom(int percent) {
+  if (!IsZoomPercent(percent) || percent == zoom_) return;
+  zoom_ = percent;
+  // A new bitmap rather than a resized one: the old pixels would be of the old zoom.
+  drawing_bitmap_ = std::make_unique<RasterSysBitmap>(Width(), Height());
+  ResetMouseCapture();
+  SetAllControlsDirty();
+  if (plugin_) plugin_->EditorResized(Width(), Height());
 }
 
 // ---- Bitmaps
@@ -173,8 +184,10 @@ BitmapRef Graphics::LoadBitmapResource(int id, const char* name, int frames) {
   if (!bitmap) bitmap = store.Add(id, LoadPlatformBitmap(id, name));
   BitmapRef ref;
   ref.bitmap = bitmap;
-  ref.width = bitmap ? bitmap->Width() : 0;
-  ref.height = bitmap ? bitmap->Height() : 0;
+  // Drawn for this zoom: its units are its pixels at the zoom, rounded.
+  auto units = [this](int pixels) { return (pixels * 100 + zoom_ / 2) / zoom_; };
+  ref.width = bitmap ? units(bitmap->Width()) : 0;
+  ref.height = bitmap ? units(bitmap->Height()) : 0;
   ref.frames = std::max(frames, 1);
   return ref;
 }
@@ -186,6 +199,15 @@ BitmapRef Graphics::LoadBitmapFile(const char* path, int frames) {
   if (!image || image->IsEmpty()) return ref;
   ref.width = image->Width();
   ref.height = image->Height();
+  if (zoom_ != 100) {
+    // A frame of h units is UnitsToPixels(h) pixels, so frames stay whole and aligned.
+    const int frame_height = ref.height % ref.frames == 0 ? ref.height / ref.frames : ref.height;
+    const int pixel_height = ref.height % ref.frames == 0
+                                 ? UnitsToPixels(frame_height, zoom_) * ref.frames
+                                 : UnitsToPixels(ref.height, zoom_);
+    image = ResampleBitmap(*image, UnitsToPixels(ref.width, zoom_), pixel_height, ref.frames);
+    if (!image) return BitmapRef{nullptr, 0, 0, ref.frames, false};
+  }
   ref.bitmap = BitmapStore::Instance().Add(BitmapStore::kFileBitmapId, std::move(image));
   return ref;
 }
@@ -203,6 +225,12 @@ std::unique_ptr<RasterBitmap> Graphics::DecodePngResource(const char* name, cons
 
 void Graphics::DrawBitmap(const BitmapRef& bitmap, const Rect& dest, int src_x, int src_y,
                           const BlendMode* blend) {
+  DrawPixels(bitmap, UnitsToPixels(dest, zoom_), UnitsToPixels(src_x, zoom_),
+             UnitsToPixels(src_y, zoom_), blend);
+}
+
+void Graphics::DrawPixels(const BitmapRef& bitmap, const Rect& dest, int src_x, int src_y,
+                          const BlendMode* blend) {
   if (!bitmap.bitmap || !drawing_bitmap_) return;
   const Rect clipped = dest.Intersect(draw_area_);
   if (clipped.IsEmpty()) return;
@@ -216,31 +244,37 @@ void Graphics::DrawBitmap(const BitmapRef& bitmap, const Rect& dest, int src_x, 
 
 void Graphics::DrawBitmapFrame(const BitmapRef& bitmap, const Rect& dest, int frame,
                                const BlendMode* blend) {
+  if (!bitmap.bitmap) return;
+  // The offset is taken from the image's own pixels, where its frames lie at any zoom.
   int x = 0;
   int y = 0;
   const int n = bitmap.frames;
   if (n >= 2 && frame >= 2) {
     if (bitmap.side_by_side) {
-      x = static_cast<int>(std::trunc(static_cast<double>(bitmap.width) * (frame - 1) / n + 0.5));
+      x = static_cast<int>(
+          std::trunc(static_cast<double>(bitmap.bitmap->Width()) * (frame - 1) / n + 0.5));
     } else {
-      y = static_cast<int>(std::trunc(static_cast<double>(bitmap.height) * (frame - 1) / n + 0.5));
+      y = static_cast<int>(
+          std::trunc(static_cast<double>(bitmap.bitmap->Height()) * (frame - 1) / n + 0.5));
     }
   }
-  DrawBitmap(bitmap, dest, x, y, blend);
+  DrawPixels(bitmap, UnitsToPixels(dest, zoom_), x, y, blend);
 }
 
 namespace {
 
-// The style's font: its cached one, one of the process-wide cache, or a new one; null when no
-// font can be made.
-RasterCachedFont* FontFor(TextStyle& style) {
-  if (style.cached_font) return style.cached_font;
+// The style's font at a pixel size: its cached one when it is of that size, one of the
+// process-wide cache, or a new one; null when no font can be made.
+RasterCachedFont* FontFor(TextStyle& style, int size) {
+  if (style.cached_font && style.cached_font->GetFontHandle() &&
+      style.cached_font->GetFontHandle()->desc().size == size)
+    return style.cached_font;
   FontCache& cache = FontCache::Instance();
-  RasterCachedFont* font = cache.Find(style.size, style.orientation, style.style, style.face);
+  RasterCachedFont* font = cache.Find(size, style.orientation, style.style, style.face);
   if (!font) {
     RasterFontSpec desc;
     desc.face = style.face;
-    desc.size = style.size;
+    desc.size = size;
     desc.bold = style.style == kStyleBold;
     desc.italic = style.style == kStyleItalic;
     desc.orientation = style.orientation;
@@ -251,12 +285,25 @@ RasterCachedFont* FontFor(TextStyle& style) {
       ReportFontFailure(error);
       return nullptr;
     }
-    font = cache.Add(style.size, style.orientation, style.style, style.face,
+    font = cache.Add(size, style.orientation, style.style, style.face,
                      std::make_unique<RasterCachedFont>(face.release(),
                                                         kRasterFontOwnsHandle | kRasterFontNative));
   }
   style.cached_font = font;
   return font;
+}
+
+// Moves `rect` to a measured width and height as the alignment places the text.
+void PlaceMeasured(int align, int w, int h, Rect& rect) {
+  if (align == kAlignCenter) {
+    rect.left = (rect.left + rect.right) / 2 - w / 2;
+    rect.right = rect.left + w;
+  } else if (align == kAlignRight) {
+    rect.left = rect.right - w;
+  } else {
+    rect.right = rect.left + w;
+  }
+  rect.bottom = rect.top + h;
 }
 
 int TextFlags(int align) {
@@ -269,7 +316,7 @@ int TextFlags(int align) {
 
 bool Graphics::DrawText(TextStyle& style, const char* text, const Rect& rect) {
   if (!text || !text[0] || !drawing_bitmap_) return false;
-  RasterCachedFont* font = FontFor(style);
+  RasterCachedFont* font = FontFor(style, ZoomedTextSize(style.size));
   if (!font) return false;
   const Color& c = style.colour;
   const std::unique_lock lock = font->Lock();  // the font may be shared with other editors
@@ -280,7 +327,7 @@ bool Graphics::DrawText(TextStyle& style, const char* text, const Rect& rect) {
   // area would not repaint.
   RasterRect area = ToRaster(draw_area_);
   font->set_clip(&area);
-  RasterRect r = ToRaster(rect);
+  RasterRect r = ToRaster(UnitsToPixels(rect, zoom_));
   font->DrawText(drawing_bitmap_.get(), text, -1, &r, TextFlags(style.align) | kRasterTextNoClip);
   font->set_clip(nullptr);
   return true;
@@ -289,7 +336,7 @@ bool Graphics::DrawText(TextStyle& style, const char* text, const Rect& rect) {
 bool Graphics::DrawTextOn(RasterBitmap* target, TextStyle& style, const char* text,
                           const Rect& rect) {
   if (!target || !text || !text[0]) return false;
-  RasterCachedFont* font = FontFor(style);
+  RasterCachedFont* font = FontFor(style, style.size);
   if (!font) return false;
   const std::unique_lock lock = font->Lock();
   font->SetTextColor(style.colour.Pixel());
@@ -302,25 +349,34 @@ bool Graphics::DrawTextOn(RasterBitmap* target, TextStyle& style, const char* te
   return true;
 }
 
-bool Graphics::MeasureText(TextStyle& style, const char* text, Rect& rect) {
-  RasterCachedFont* font = FontFor(style);
+namespace {
+
+// The size in pixels a text takes in a font; false without a font or a text.
+bool TextPixels(RasterCachedFont* font, const char* text, int* width, int* height) {
   if (!font || !text) return false;
   RasterRect r{0, 0, 0, 0};
-  {
-    const std::unique_lock lock = font->Lock();
-    font->DrawText(nullptr, text, -1, &r, kRasterTextCalcRect);
-  }
-  const int w = r.right;
-  const int h = r.bottom;
-  if (style.align == kAlignCenter) {
-    rect.left = (rect.left + rect.right) / 2 - w / 2;
-    rect.right = rect.left + w;
-  } else if (style.align == kAlignRight) {
-    rect.left = rect.right - w;
-  } else {
-    rect.right = rect.left + w;
-  }
-  rect.bottom = rect.top + h;
+  const std::unique_lock lock = font->Lock();
+  font->DrawText(nullptr, text, -1, &r, kRasterTextCalcRect);
+  *width = r.right;
+  *height = r.bottom;
+  return true;
+}
+
+}  // namespace
+
+bool Graphics::MeasureTextPixels(TextStyle& style, const char* text, Rect& rect) {
+  int w = 0, h = 0;
+  if (!TextPixels(FontFor(style, style.size), text, &w, &h)) return false;
+  PlaceMeasured(style.align, w, h, rect);
+  return true;
+}
+
+bool Graphics::MeasureText(TextStyle& style, const char* text, Rect& rect) {
+  int w = 0, h = 0;
+  if (!TextPixels(FontFor(style, ZoomedTextSize(style.size)), text, &w, &h)) return false;
+  // The units the zoomed text covers, rounded up.
+  auto units = [this](int pixels) { return pixels > 0 ? ToUnits(pixels - 1) + 1 : 0; };
+  PlaceMeasured(style.align, units(w), units(h), rect);
   return true;
 }
 
@@ -358,7 +414,9 @@ void Graphics::ResetMouseCapture() {
   last_x_ = last_y_ = -1;
 }
 
-void Graphics::HandleMouseDown(int x, int y, const MouseMods& mods) {
+void Graphics::HandleMouseDown(int px, int py, const MouseMods& mods) {
+  const int x = ToUnits(px);
+  const int y = ToUnits(py);
   ResetMouseCapture();
   // A gesture whose release never arrived (a menu took it) ends before the next begins.
   EndGesture();
@@ -389,7 +447,10 @@ void Graphics::RunDeferred() {
   }
 }
 
-void Graphics::HandleMouseDrag(int x, int y, const MouseMods& mods) {
+void Graphics::HandleMouseDrag(int px, int py, const MouseMods& mods) {
+  // A move within one unit is no move: controls see whole units.
+  const int x = ToUnits(px);
+  const int y = ToUnits(py);
   Control* control = GetControl(mouse_capture_);
   if (!control || (x == last_x_ && y == last_y_)) return;
   const int dx = x - last_x_;
@@ -399,7 +460,9 @@ void Graphics::HandleMouseDrag(int x, int y, const MouseMods& mods) {
   control->MouseDrag(x, y, dx, dy, mods);
 }
 
-void Graphics::HandleMouseUp(int x, int y, const MouseMods& mods) {
+void Graphics::HandleMouseUp(int px, int py, const MouseMods& mods) {
+  const int x = ToUnits(px);
+  const int y = ToUnits(py);
   const int target = Target(x, y);
   mouse_capture_ = -1;
   last_x_ = -1;
@@ -409,7 +472,9 @@ void Graphics::HandleMouseUp(int x, int y, const MouseMods& mods) {
   RunDeferred();
 }
 
-bool Graphics::HandleDoubleClick(int x, int y, const MouseMods& mods) {
+bool Graphics::HandleDoubleClick(int px, int py, const MouseMods& mods) {
+  const int x = ToUnits(px);
+  const int y = ToUnits(py);
   ResetMouseCapture();
   EndGesture();
   const int hit = HitControl(x, y, false);
@@ -433,7 +498,9 @@ bool Graphics::HandleDoubleClick(int x, int y, const MouseMods& mods) {
   return mouse_capture_ == hit;
 }
 
-void Graphics::HandleMouseWheel(int x, int y, const MouseMods& mods, int d) {
+void Graphics::HandleMouseWheel(int px, int py, const MouseMods& mods, int d) {
+  const int x = ToUnits(px);
+  const int y = ToUnits(py);
   Control* control = GetControl(Target(x, y));
   // A step of nothing changes nothing, so the host is not told of an edit either.
   if (!control || d == 0) return;
@@ -444,8 +511,10 @@ void Graphics::HandleMouseWheel(int x, int y, const MouseMods& mods, int d) {
   if (own_gesture) EndGesture();
 }
 
-bool Graphics::HandleMouseOver(int x, int y, const MouseMods& mods) {
+bool Graphics::HandleMouseOver(int px, int py, const MouseMods& mods) {
   if (!handle_mouse_over_) return false;
+  const int x = ToUnits(px);
+  const int y = ToUnits(py);
   const int target = mouse_capture_ >= 0 ? mouse_capture_ : HitControl(x, y, true);
   Control* control = GetControl(target);
   if (!control) return true;
@@ -465,7 +534,9 @@ void Graphics::HandleMouseOut() {
   mouse_over_ = -1;
 }
 
-bool Graphics::HandleKeyDown(int x, int y, int key) {
+bool Graphics::HandleKeyDown(int px, int py, int key) {
+  const int x = ToUnits(px);
+  const int y = ToUnits(py);
   const int target = Target(x, y);
   if (target <= 0) return key_catcher_ ? key_catcher_->KeyDown(x, y, key) : false;
   return GetControl(target)->KeyDown(x, y, key);
@@ -485,6 +556,7 @@ bool Graphics::CollectDirtyArea(Rect& area) {
     }
   }
   if (any) {
+    area = UnitsToPixels(area, zoom_);
     idle_count_ = 0;
     return true;
   }
@@ -499,10 +571,11 @@ void Graphics::RedrawArea(const Rect& area) {
   if (!drawing_bitmap_) return;
   const Rect redrawn = area.Intersect({0, 0, drawing_bitmap_->Width(), drawing_bitmap_->Height()});
   for (auto& control : controls_) {
-    if (control->hidden() || !control->rect().Intersects(redrawn)) continue;
+    if (control->hidden()) continue;
     // Each control draws within its own rectangle only (a text wider than its control is cut
     // there): what it leaves is repainted whenever it is redrawn, so no traces remain.
-    draw_area_ = redrawn.Intersect(control->rect());
+    draw_area_ = redrawn.Intersect(UnitsToPixels(control->rect(), zoom_));
+    if (draw_area_.IsEmpty()) continue;
     control->Draw(*this);
   }
   for (auto& control : controls_)

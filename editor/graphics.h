@@ -1,5 +1,9 @@
 // Graphics: the editor object of one plug-in instance: its controls, drawing, input dispatch,
 // parameter binding, and the platform slots a window implementation fills in.
+//
+// Controls live in layout units (the editor's size at 100%); the window, its input and the
+// drawing bitmap are in pixels, zoom / 100 of them per unit. Input handlers and the redraw
+// calls take pixels; everything a control calls takes units.
 #pragma once
 
 #include <functional>
@@ -11,6 +15,7 @@
 #include "editor/control.h"
 #include "editor/editor_types.h"
 #include "editor/raster/raster_bitmap.h"
+#include "editor/zoom.h"
 
 namespace vantor {
 
@@ -46,16 +51,20 @@ class Graphics : public PluginEditor {
   // PluginEditor. SetControlsFromParameter may run on any thread and never allocates.
   void SetControlsFromParameter(int index, double value, bool normalised) override;
   void PrepareDrawing() override;
-  int Width() const override { return width_; }
-  int Height() const override { return height_; }
+  // The window's size in pixels.
+  int Width() const override { return UnitsToPixels(width_, zoom_); }
+  int Height() const override { return UnitsToPixels(height_, zoom_); }
+  // The layout's size in units.
+  int layout_width() const { return width_; }
+  int layout_height() const { return height_; }
 
   // Virtual operations in slot order; the platform slots are pure.
   virtual void PresentArea(const Rect& area) = 0;
   // Sets `rect` to the text's size, placed as the style's alignment says; false without a font.
   virtual bool MeasureText(TextStyle& style, const char* text, Rect& rect);
   virtual void EndTextEntry() = 0;
-  // Stores the size, releases the mouse, deletes every control, makes a new drawing bitmap and
-  // tells the plug-in object.
+  // Stores the size (units), releases the mouse, deletes every control, makes a new drawing
+  // bitmap and tells the plug-in object.
   virtual void Resize(int width, int height);
   virtual bool IsWindowOpen() const = 0;
   virtual const char* ApiName() const { return ""; }
@@ -97,6 +106,16 @@ class Graphics : public PluginEditor {
   // The image with a resource identifier, decoded; null when there is none.
   virtual std::unique_ptr<RasterBitmap> LoadPlatformBitmap(int id, const char* name) = 0;
 
+  // Slots added for the zoom.
+  // Makes the editor `percent` (kZoomPercents) large: a drawing bitmap of the new size, every
+  // control dirty, the plug-in object told of the new size, and the window (when open) resized;
+  // the host's window is the host's to resize. Bitmaps drawn for the old zoom stay with the
+  // controls until the layout is built again. Ignores a zoom that is not offered.
+  virtual void SetZoom(int percent);
+  // The zoom the display asks for (its pixel density), 0 when it cannot tell.
+  virtual int DisplayZoom() { return 0; }
+  int zoom() const { return zoom_; }
+
   // Controls. AddControl takes ownership and returns the index; index 0 is the background.
   int AddControl(std::unique_ptr<Control> control);
   template <typename T>
@@ -110,19 +129,25 @@ class Graphics : public PluginEditor {
   int NumControls() const { return static_cast<int>(controls_.size()); }
   void SetAllControlsDirty();
 
-  // Bitmaps through the process-wide BitmapStore.
+  // Bitmaps through the process-wide BitmapStore. A resource is an image drawn for the current
+  // zoom: its size in units is its pixel size at that zoom.
   BitmapRef LoadBitmapResource(int id, const char* name, int frames);
-  // A PNG file of non-zero size, kept in the store under -1; a null bitmap when unusable.
+  // A PNG file of non-zero size, kept in the store under -1; a null bitmap when unusable. The
+  // file is an image for 100%: at another zoom it is resampled smoothly (frame by frame), and
+  // its size in units is its size in pixels.
   BitmapRef LoadBitmapFile(const char* path, int frames);
 
-  // Drawing into the drawing bitmap, clipped to the area being redrawn.
+  // Drawing into the drawing bitmap, clipped to the area being redrawn; in units, text at the
+  // zoomed size.
   void DrawBitmap(const BitmapRef& bitmap, const Rect& dest, int src_x, int src_y,
                   const BlendMode* blend);
   void DrawBitmapFrame(const BitmapRef& bitmap, const Rect& dest, int frame,
                        const BlendMode* blend);
   bool DrawText(TextStyle& style, const char* text, const Rect& rect);
+  // The pixel height of a text style's size at the current zoom.
+  int ZoomedTextSize(int size) const { return UnitsToPixels(size, zoom_); }
 
-  // Input from the window, in client coordinates.
+  // Input from the window, in client coordinates (pixels).
   void HandleMouseDown(int x, int y, const MouseMods& mods);
   void HandleMouseUp(int x, int y, const MouseMods& mods);
   void HandleMouseDrag(int x, int y, const MouseMods& mods);
@@ -133,8 +158,10 @@ class Graphics : public PluginEditor {
   bool HandleDoubleClick(int x, int y, const MouseMods& mods);
   void HandleMouseWheel(int x, int y, const MouseMods& mods, int d);
   bool HandleKeyDown(int x, int y, int key);
-  // Once per timer tick: applies values from the plug-in side and collects the dirty area.
+  // Once per timer tick: applies values from the plug-in side and collects the dirty area, in
+  // pixels.
   bool CollectDirtyArea(Rect& area);
+  // Redraws the controls under an area of the window (pixels) and presents it.
   void RedrawArea(const Rect& area);
   // Forgets the mouse capture and the last mouse position (before a menu takes the mouse).
   void ResetMouseCapture();
@@ -147,9 +174,11 @@ class Graphics : public PluginEditor {
   // parameter the text becomes its value, otherwise the control takes the text.
   void CommitTextEntry(Control* control, PluginParam* param, const std::string& text);
   // Draws `text` into any bitmap (a platform window's menus and prompts draw with the editor's
-  // fonts); false without a font.
+  // fonts); false without a font. In pixels: the style's size is its pixel height.
   static bool DrawTextOn(RasterBitmap* target, TextStyle& style, const char* text,
                          const Rect& rect);
+  // MeasureText in pixels, as DrawTextOn draws.
+  static bool MeasureTextPixels(TextStyle& style, const char* text, Rect& rect);
   // The value prompt's text for a parameter's current value.
   static std::string FormatForEntry(const PluginParam& param);
 
@@ -179,8 +208,9 @@ class Graphics : public PluginEditor {
   int cursor_x_ = -1;
   int cursor_y_ = -1;
   std::unique_ptr<RasterSysBitmap> drawing_bitmap_;
-  int width_ = kDefaultWidth;
+  int width_ = kDefaultWidth;  // units
   int height_ = kDefaultHeight;
+  int zoom_ = 100;
   int frames_per_second_ = kFramesPerSecond;
   int mouse_capture_ = -1;
   int mouse_over_ = -1;
@@ -212,10 +242,15 @@ class Graphics : public PluginEditor {
   };
   std::vector<std::vector<Binding>> bindings_;
 
+  // Draws the source rectangle at (src_x, src_y) of the bitmap's pixels into `dest` (pixels).
+  void DrawPixels(const BitmapRef& bitmap, const Rect& dest, int src_x, int src_y,
+                  const BlendMode* blend);
+  int ToUnits(int pixels) const { return PixelsToUnits(pixels, zoom_); }
+
   std::vector<std::function<void()>> deferred_;
   int idle_count_ = 0;
   int gesture_param_ = -1;  // parameter whose edit gesture the host was told of, -1 none
-  Rect draw_area_;          // the area being redrawn, within the control being drawn
+  Rect draw_area_;          // pixels being redrawn, within the control being drawn
 };
 
 // The editor object of this platform, created by the instrument shell for each plug-in object.

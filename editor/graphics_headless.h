@@ -74,13 +74,14 @@ class GraphicsHeadless : public Graphics {
   }
   bool ClipboardText(std::string& out) override;
   std::unique_ptr<RasterBitmap> LoadPlatformBitmap(int id, const char* name) override;
+  int DisplayZoom() override { return display_zoom_; }
 
   // One tick of the redraw timer: a text entry with a scripted answer ends (and that is all the
   // tick does, as on a window); otherwise the dirty area is collected and redrawn. Returns
   // whether anything was drawn.
   bool Tick();
   // Redraws the whole editor.
-  void RedrawAll() { RedrawArea({0, 0, width_, height_}); }
+  void RedrawAll() { RedrawArea({0, 0, Width(), Height()}); }
   // Writes what the editor shows as a PNG file.
   bool SaveScreenshot(const char* path) const;
 
@@ -106,6 +107,8 @@ class GraphicsHeadless : public Graphics {
   // image of that identifier.
   void ProvideBitmap(int id, std::vector<uint8_t> png) { bitmaps_[id] = std::move(png); }
   void set_window_open(bool open) { window_open_ = open; }
+  // What DisplayZoom answers (0: the display cannot tell).
+  void set_display_zoom(int percent) { display_zoom_ = percent; }
   // Whether OpenEditorWindow succeeds (on by default). The plug-in's own editor of a build
   // without a window refuses, so that a host is not told a window opened.
   void set_opens_windows(bool opens) { opens_windows_ = opens; }
@@ -137,6 +140,7 @@ class GraphicsHeadless : public Graphics {
  private:
   bool window_open_ = false;
   bool opens_windows_ = true;
+  int display_zoom_ = 0;
   std::deque<MessageBoxButton> message_answers_;
   std::deque<std::optional<std::string>> file_answers_;
   std::deque<std::vector<int>> menu_answers_;

@@ -5,8 +5,10 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "editor/editor_types.h"
+#include "editor/zoom.h"
 #include "engine/param_ids.h"
 
 namespace vantor::layout {
@@ -58,6 +60,18 @@ inline constexpr BitmapSpec kBitmaps[kNumSlots] = {
     {114, "resources/img/prev.png", 16, 40, 2},
     {115, "resources/img/next.png", 16, 40, 2},
 };
+
+// The image of a slot drawn for a zoom (kZoomPercents), embedded beside the 100% one: its
+// identifier is 100 above the slot's at 150% and 200 above at 200%, its file
+// "name@1.5x.png" or "name@2x.png".
+constexpr int ZoomedResource(int resource, int percent) {
+  return resource + (percent - 100) * 2;
+}
+inline std::string ZoomedFile(const std::string& file, int percent) {
+  if (percent == 100) return file;
+  const size_t dot = file.rfind('.');
+  return file.substr(0, dot) + "@" + ZoomFactorText(percent) + "x" + file.substr(dot);
+}
 
 // Identifiers of the special controls, kept in the parameter-index field.
 inline constexpr int32_t kPreviousProgramId = -113;

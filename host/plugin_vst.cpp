@@ -189,11 +189,13 @@ intptr_t PluginVst::Dispatch(int32_t opcode, int32_t index, intptr_t value, void
       return 0;
     case effEditGetRect:
       if (ptr && editor_) {
+        PrepareEditorSize();
         *static_cast<ERect**>(ptr) = &editor_rect_;
         return 1;
       }
       return 0;
     case effEditOpen:
+      if (editor_) PrepareEditorSize();
       if (editor_ && editor_->OpenEditorWindow(ptr)) {
         EditorOpened();
         return 1;
@@ -402,7 +404,12 @@ float PluginVst::GetParameter(int32_t index) {
   return param ? static_cast<float>(param->ToNormalized()) : 0.0f;
 }
 
+bool PluginVst::RequestEditorSize(int width, int height) {
+  return CallHost(audioMasterSizeWindow, width, height) != 0;
+}
+
 intptr_t PluginVst::VendorSpecific(int32_t index, intptr_t value, void* ptr, float opt) {
+  if (index == kScaleFactorIndex && value == kScaleFactorValue) return HostScaleFactor(opt) ? 1 : 0;
   const PluginParam* param =
       value >= 0 && value < kNumParams ? Param(static_cast<int>(value)) : nullptr;
   if (index == 7) {

@@ -57,12 +57,26 @@ class PluginVst : public PluginBase {
   // True for the host vendors that get program chunks only; asked once, then remembered.
   bool ChunkVendorCheck();
 
+  // Asks the host to make the editor's window `width` x `height` pixels
+  // (audioMasterSizeWindow); true when the host says it did.
+  bool RequestEditorSize(int width, int height);
+  // The effVendorSpecific request by which hosts tell a plug-in the scale factor of its
+  // editor's display: index 'PreS', value 'AeCs', opt the factor.
+  static constexpr int32_t kScaleFactorIndex = vst::FourCC('P', 'r', 'e', 'S');
+  static constexpr intptr_t kScaleFactorValue = vst::FourCC('A', 'e', 'C', 's');
+
   const vst::VstSpeakerArrangement& input_arrangement() const { return input_arrangement_; }
   const vst::VstSpeakerArrangement& output_arrangement() const { return output_arrangement_; }
 
  protected:
   intptr_t CallHost(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
                     float opt = 0.0f);
+  // Before the host learns the editor's size or opens it (effEditGetRect, effEditOpen): the
+  // editor takes the size it should have.
+  virtual void PrepareEditorSize() {}
+  // The host's scale factor for the editor's display (see kScaleFactorIndex); false when it
+  // is not taken.
+  virtual bool HostScaleFactor(float /*factor*/) { return false; }
 
  private:
   intptr_t GetChunk(int32_t index, void** data);

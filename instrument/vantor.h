@@ -46,8 +46,19 @@ class Vantor : public Synth, public BwInstrument, private ControllerListener {
   void SetMidiLearn(bool armed, bool unlearn) override;
 
   // Builds the editor's controls from the layout, replacing those of an earlier build, with the
-  // configuration's replacement bitmaps where they load.
+  // configuration's replacement bitmaps where they load, at the editor's zoom.
   void BuildEditorLayout();
+
+  // The zoom the editor should open at: the one chosen in the options menu (remembered in the
+  // configuration), else the host's scale factor, else the display's density, else 100%.
+  int WantedEditorZoom();
+  // Makes the editor that large now, its layout built again; the host is not asked (for a host
+  // or tool that sets the zoom itself).
+  void ApplyEditorZoom(int percent);
+  // The zoom chosen in the options menu: with the window open the host is asked to resize it
+  // first, and a host that refuses keeps the old zoom (the choice then takes effect when the
+  // editor opens next, and the user is told). The choice is remembered in the configuration.
+  void ChooseEditorZoom(int percent);
   const EditorParts& editor_parts() const { return parts_; }
   const BitmapRef& editor_bitmap(int slot) const { return bitmaps_[static_cast<size_t>(slot)]; }
 
@@ -62,6 +73,8 @@ class Vantor : public Synth, public BwInstrument, private ControllerListener {
   int last_update_result() const { return last_update_result_; }
 
  protected:
+  void PrepareEditorSize() override;
+  bool HostScaleFactor(float factor) override;
   void QueueMidiMessage(const MidiMessage& message) override;
   void MidiLearnEnded() override;
   void ShowView() override;
@@ -81,6 +94,11 @@ class Vantor : public Synth, public BwInstrument, private ControllerListener {
   bool poly_lamp_on_ = false;
   // Replacement bitmaps this instance loaded from files; freed when the layout is rebuilt.
   std::vector<RasterBitmap*> file_bitmaps_;
+  int host_zoom_ = 0;     // the host's scale factor as a zoom, 0 until it tells one
+  int display_zoom_ = 0;  // asked of the display once, when first needed
+  // While the host is being asked to resize for a new zoom: the editor already has that size
+  // and must not be put back by the host's questions meanwhile.
+  bool zoom_request_pending_ = false;
   UpdateServer update_server_ = MakerUpdateServer(kMakerWebHost);
   int last_update_result_ = kUpdateUnderstood;
 };

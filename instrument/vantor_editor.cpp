@@ -1,5 +1,6 @@
 // Vantor: the editor layout, its two views, the info line, the activity lamps and what the
 // instrument's controls ask of the instrument.
+#include <cmath>
 #include <mutex>
 
 #include "core/vantor_params.h"
@@ -31,7 +32,7 @@ void Vantor::BuildEditorLayout() {
     learn_.unlearn = false;
   }
   g.RemoveAllControls();
-  if (g.Width() != kWidth || g.Height() != kHeight) g.Resize(kWidth, kHeight);
+  if (g.layout_width() != kWidth || g.layout_height() != kHeight) g.Resize(kWidth, kHeight);
   mono_lamp_on_ = poly_lamp_on_ = false;
 
   for (RasterBitmap* bitmap : file_bitmaps_)
@@ -46,7 +47,9 @@ void Vantor::BuildEditorLayout() {
     if (ref.bitmap) {
       file_bitmaps_.push_back(ref.bitmap);
     } else {
-      ref = g.LoadBitmapResource(desc.resource, desc.file, desc.frames);
+      // The image drawn for the editor's zoom.
+      ref = g.LoadBitmapResource(ZoomedResource(desc.resource, g.zoom()),
+                                 ZoomedFile(desc.file, g.zoom()).c_str(), desc.frames);
     }
     bitmaps_[static_cast<size_t>(slot)] = ref;
   }
@@ -105,6 +108,68 @@ void Vantor::BuildEditorLayout() {
     parts_ = parts;
   }
   if (editor_ == &g) RefreshEditorControls();
+}
+
+int Vantor::WantedEditorZoom() {
+  if (editor_zoom_) return editor_zoom_;
+  if (host_zoom_) return host_zoom_;
+  if (!display_zoom_) {
+    const int asked = graphics().DisplayZoom();
+    display_zoom_ = IsZoomPercent(asked) ? asked : 100;
+  }
+  return display_zoom_;
+}
+
+void Vantor::ApplyEditorZoom(int percent) {
+  if (!IsZoomPercent(percent) || percent == graphics().zoom()) return;
+  graphics().SetZoom(percent);
+  BuildEditorLayout();
+}
+
+void Vantor::PrepareEditorSize() {
+  // An open editor changes its size only when the host agrees (ChooseEditorZoom) or asks
+  // (HostScaleFactor), never behind the host's back.
+  if (zoom_request_pending_ || graphics().IsWindowOpen()) return;
+  ApplyEditorZoom(WantedEditorZoom());
+}
+
+bool Vantor::HostScaleFactor(float factor) {
+  if (!(factor > 0.0f) || !std::isfinite(factor)) return false;
+  host_zoom_ = NearestZoomPercent(factor);
+  // The host resizes its window by the size it asks for next; a zoom the user chose stays.
+  if (!zoom_request_pending_) ApplyEditorZoom(WantedEditorZoom());
+  return true;
+}
+
+void Vantor::ChooseEditorZoom(int percent) {
+  if (!IsZoomPercent(percent)) return;
+  Graphics& g = graphics();
+  const int old = g.zoom();
+  if (percent != old && g.IsWindowOpen()) {
+    // The editor takes the new size first, so that a host that asks for it while resizing
+    // hears the new one.
+    zoom_request_pending_ = true;
+    g.SetZoom(percent);
+    const bool resized = RequestEditorSize(g.Width(), g.Height());
+    zoom_request_pending_ = false;
+    if (!resized) {
+      g.SetZoom(old);
+      editor_zoom_ = percent;
+      WriteConfig(kConfigEditorZoom);
+      g.ShowMessageBox(
+          "The host did not resize the editor's window. The new zoom takes effect when the "
+          "editor is opened again.",
+          "Zoom", MessageBoxType::InformationOk);
+      return;
+    }
+  }
+  editor_zoom_ = percent;
+  WriteConfig(kConfigEditorZoom);
+  if (percent == old) return;
+  if (!g.IsWindowOpen()) g.SetZoom(percent);
+  // The bitmaps drawn for the new zoom come with a new layout, built once the menu's own
+  // control has finished handling the click.
+  g.RunAfterEvent([this] { BuildEditorLayout(); });
 }
 
 void Vantor::ShowView() {
@@ -166,6 +231,7 @@ OptionMenuState Vantor::OptionState() const {
   state.midi_thru = midi_thru_;
   state.ignore_program_change = ignore_program_change_;
   state.alternative_view = alternative_view_;
+  state.zoom = graphics_->zoom();
   return state;
 }
 
@@ -176,6 +242,11 @@ void Vantor::RunOptionCommand(int command) {
       break;
     case kOptionVisitWebSite:
       graphics().OpenUrl(kMakerHomePage, nullptr, nullptr, nullptr);
+      break;
+    case kOptionZoom:
+    case kOptionZoom + 1:
+    case kOptionZoom + 2:
+      ChooseEditorZoom(kZoomPercents[command - kOptionZoom]);
       break;
     case kOptionReloadConfig:
       ExecuteMenuCommand(command);

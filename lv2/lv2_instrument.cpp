@@ -47,7 +47,7 @@ int BlockSizeFromOptions(const LV2_Options_Option* options, LV2_URID_Map* map) {
 }  // namespace
 
 intptr_t VST_CALL BindingCallback(vst::AEffect* effect, int32_t opcode, int32_t index,
-                                  intptr_t /*value*/, void* /*ptr*/, float /*opt*/) {
+                                  intptr_t value, void* /*ptr*/, float /*opt*/) {
   // During construction the instrument may call before the notices are attached.
   UiNotices* notices = effect ? static_cast<UiNotices*>(effect->user) : nullptr;
   switch (opcode) {
@@ -60,6 +60,12 @@ intptr_t VST_CALL BindingCallback(vst::AEffect* effect, int32_t opcode, int32_t 
     case vst::audioMasterUpdateDisplay:
       if (notices) notices->all_changed.store(true, std::memory_order_relaxed);
       return 0;
+    case vst::audioMasterSizeWindow:
+      // The editor's own thread asks, while a UI shows it.
+      return notices && notices->resize && index > 0 && value > 0 &&
+                     notices->resize(index, static_cast<int>(value))
+                 ? 1
+                 : 0;
     default:
       return 0;  // no time info, no MIDI output, no host name
   }

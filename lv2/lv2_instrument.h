@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include <lv2/atom/atom.h>
@@ -26,10 +27,14 @@ namespace lv2 {
 struct UiNotices {
   std::array<std::atomic<bool>, kParamCount> changed{};
   std::atomic<bool> all_changed{false};
+  // Set while a UI whose host can resize it shows the editor: asks the host for a new size of
+  // the UI (the editor's zoom); true when the host took it. Used on the UI thread only.
+  std::function<bool(int, int)> resize;
 };
 
 // The host callback the binding gives the instrument: automation and program changes become
-// UiNotices (found through the AEffect's user field); every other request is answered with 0.
+// UiNotices (found through the AEffect's user field), a resize request goes to the UI's host;
+// every other request is answered with 0.
 intptr_t VST_CALL BindingCallback(vst::AEffect* effect, int32_t opcode, int32_t index,
                                   intptr_t value, void* ptr, float opt);
 

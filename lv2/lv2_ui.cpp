@@ -50,9 +50,16 @@ Lv2Ui* Lv2Ui::Create(LV2UI_Write_Function write, LV2UI_Controller controller, LV
   // As a VST host opens the editor: effEditOpen with the parent window.
   if (!ui->shown_->Dispatch(vst::effEditOpen, 0, 0, parent, 0.0f)) return nullptr;
   *widget = ui->shown_->graphics().NativeWindow();
-  if (const auto* resize = static_cast<const LV2UI_Resize*>(FindFeature(features, LV2_UI__resize)))
+  if (const auto* resize =
+          static_cast<const LV2UI_Resize*>(FindFeature(features, LV2_UI__resize))) {
     resize->ui_resize(resize->handle, ui->shown_->graphics().Width(),
                       ui->shown_->graphics().Height());
+    // A zoom chosen in the editor asks the host for the new size; ui_resize answers 0 on
+    // success.
+    ui->notices_->resize = [resize](int width, int height) {
+      return resize->ui_resize(resize->handle, width, height) == 0;
+    };
+  }
   // Changes made before the UI existed are not the host's news.
   ui->notices_->all_changed.store(false);
   for (std::atomic<bool>& changed : ui->notices_->changed)
@@ -61,6 +68,7 @@ Lv2Ui* Lv2Ui::Create(LV2UI_Write_Function write, LV2UI_Controller controller, LV
 }
 
 Lv2Ui::~Lv2Ui() {
+  if (notices_) notices_->resize = nullptr;
   if (shown_) shown_->Dispatch(vst::effEditClose, 0, 0, nullptr, 0.0f);
   if (shared_) shared_->DetachUi();
 }

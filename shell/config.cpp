@@ -1,7 +1,9 @@
 // Synth: the per-user configuration file: finding it, reading it and writing its groups.
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
+#include "core/number_text.h"
 #include "editor/graphics.h"
 #include "platform/platform.h"
 #include "platform/profile_file.h"
@@ -20,6 +22,8 @@ constexpr const char* kMidiGlobalSection = "MIDI Global";
 constexpr const char* kMidiControlSection = "MIDI Control";
 constexpr const char* kFileKey = "File";
 constexpr const char* kProgramFilesKey = "Path to Program Files";
+// In "Global" rather than "Editor", whose keys "Save Configuration" rewrites as a fixed set.
+constexpr const char* kEditorZoomKey = "Editor Zoom";
 constexpr const char* kSwitchViewKey = "Switch View";
 constexpr const char* kMidiThruKey = "MIDI Thru";
 constexpr const char* kIgnoreProgramChangeKey = "Ignore Program Change";
@@ -45,6 +49,16 @@ std::string Value(const ProfileFile& profile, const char* section, const char* k
 
 const char* TrueFalse(bool flag) {
   return flag ? "true" : "false";
+}
+
+// A zoom factor ("1.5") or percentage ("150%") as the nearest zoom offered; 0 for anything
+// else.
+int ZoomFromText(const std::string& value) {
+  double number = 0.0;
+  const size_t used = ReadLeadingNumber(value, &number);
+  if (used == 0 || !(number > 0.0) || !std::isfinite(number)) return 0;
+  const bool percent = value.find('%', used) != std::string::npos;
+  return NearestZoomPercent(percent ? number / 100.0 : number);
 }
 
 // The leading decimal integer of `value` as the C library would read it, held to int32.
@@ -107,6 +121,9 @@ void Synth::ReadConfigFrom(const ProfileFile& profile) {
     alternative_view_ = view == "true";
     if (graphics_->IsWindowOpen()) ShowView();
   }
+  if (const int zoom =
+          ZoomFromText(Value(profile, kGlobalSection, kEditorZoomKey, kShortValueLimit)))
+    editor_zoom_ = zoom;
   for (int i = 0; i < kNumBitmapKeys; ++i) {
     std::string path = Value(profile, kEditorSection, kBitmapKeys[i], kPathValueLimit);
     bitmap_paths_[static_cast<size_t>(i)] = path.empty() ? kDefaultBitmap : path;
@@ -154,6 +171,10 @@ bool Synth::WriteConfig(int group) {
   }
   if (group == kConfigAll || group == kConfigView) {
     profile.Set(kEditorSection, kSwitchViewKey, TrueFalse(alternative_view_));
+  }
+  // Only a zoom the user chose is written; without one the display decides each time.
+  if ((group == kConfigAll || group == kConfigEditorZoom) && editor_zoom_ != 0) {
+    profile.Set(kGlobalSection, kEditorZoomKey, ZoomFactorText(editor_zoom_));
   }
   if (group == kConfigAll || group == kConfigMidiThru) {
     profile.Set(kMidiGlobalSection, kMidiThruKey, TrueFalse(midi_thru_));

@@ -44,6 +44,8 @@ enum MenuCommand : int {
   kMenuMidiThru = 20,
   kMenuIgnoreProgramChange = 21,
   kMenuCheckForUpdate = 22,
+  // The editor's zoom submenu, after the other items: 100%, 150%, 200%.
+  kMenuZoom = 24,
 };
 
 // Groups of WriteConfig: everything, or the key that one menu command changed.
@@ -53,6 +55,7 @@ enum ConfigGroup : int {
   kConfigView = kMenuSwitchView,
   kConfigMidiThru = kMenuMidiThru,
   kConfigIgnoreProgramChange = kMenuIgnoreProgramChange,
+  kConfigEditorZoom = kMenuZoom,
 };
 
 class Synth : public PluginVst {
@@ -137,6 +140,9 @@ class Synth : public PluginVst {
   const std::string& program_files_folder() const { return program_files_folder_; }
   void set_program_files_folder(const std::string& path) { program_files_folder_ = path; }
   bool alternative_view() const { return alternative_view_; }
+  // The editor zoom chosen in the options menu and remembered in the configuration file
+  // (percent), 0 while none was chosen.
+  int editor_zoom() const { return editor_zoom_; }
   const std::string& bitmap_path(int slot) const {
     return bitmap_paths_[static_cast<size_t>(slot)];
   }
@@ -179,6 +185,7 @@ class Synth : public PluginVst {
   std::string startup_bank_;
   std::string program_files_folder_;
   bool alternative_view_ = false;
+  int editor_zoom_ = 0;
   std::array<std::string, kNumBitmapKeys> bitmap_paths_;
   StateChunk copy_buffer_;
   int copied_program_ = -1;

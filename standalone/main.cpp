@@ -49,13 +49,19 @@ std::string ProgramText(vsthost::Plugin& plugin) {
          "\"";
 }
 
-// The editor in a window of its own, closed before the window goes.
+// The editor in a window of its own, closed before the window goes. The window takes the size
+// the editor asks for (its zoom).
 class EditorWindow {
  public:
   EditorWindow(vsthost::Plugin& plugin, std::unique_ptr<vsthost::os::HostWindow> window)
-      : plugin_(plugin), window_(std::move(window)) {}
+      : plugin_(plugin), window_(std::move(window)) {
+    plugin_.host().size_window = [this](int width, int height) {
+      return window_->Resize(width, height);
+    };
+  }
   ~EditorWindow() {
     if (open_) plugin_.Dispatch(vst::effEditClose);
+    plugin_.host().size_window = nullptr;
     window_->Pump(0);
   }
   bool Open() {

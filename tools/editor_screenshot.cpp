@@ -1,9 +1,12 @@
 // vantor_screenshot: draws the instrument's editor without a window into a PNG file, in either
 // view, after an optional script of mouse actions.
 //
-//   vantor_screenshot -o editor.png [--alt-view] [--program N] [--note N] [ACTION ...]
+//   vantor_screenshot -o editor.png [--alt-view] [--zoom F] [--program N] [--note N] [ACTION ...]
 //   ACTION: --click X,Y   --right-click X,Y   --double-click X,Y   --drag X,Y,X2,Y2
 //           --hover X,Y   --wheel X,Y,D       --menu P[,P...] (answers the next menu)
+// At a zoom F (1, 1.5 or 2) the picture is F times as large, and so are the actions'
+// coordinates: they are the picture's pixels.
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -27,6 +30,7 @@ struct Action {
 struct Options {
   std::string output;
   bool alternative_view = false;
+  int zoom = 100;
   int program = -1;
   int note = -1;
   std::vector<Action> actions;
@@ -34,7 +38,8 @@ struct Options {
 
 int Usage() {
   fprintf(stderr,
-          "usage: vantor_screenshot -o FILE.png [--alt-view] [--program N] [--note N]\n"
+          "usage: vantor_screenshot -o FILE.png [--alt-view] [--zoom 1|1.5|2] [--program N]\n"
+          "       [--note N]\n"
           "       [--click X,Y] [--right-click X,Y] [--double-click X,Y] [--drag X,Y,X2,Y2]\n"
           "       [--hover X,Y] [--wheel X,Y,D] [--menu P[,P...]] ...\n");
   return 2;
@@ -69,6 +74,12 @@ bool ParseArguments(int argc, char** argv, Options* options) {
     ++i;
     if (arg == "-o") {
       options->output = value;
+    } else if (arg == "--zoom") {
+      char* end = nullptr;
+      const double factor = strtod(value, &end);
+      const int percent = NearestZoomPercent(factor);
+      if (*end != '\0' || std::fabs(factor * 100.0 - percent) > 1e-9) return false;
+      options->zoom = percent;
     } else if (arg == "--program" || arg == "--note") {
       std::vector<int> n;
       if (!ParseNumbers(value, 1, &n)) return false;
@@ -145,6 +156,7 @@ int Main(int argc, char** argv) {
     auto headless = std::make_unique<GraphicsHeadless>(&vantor);
     GraphicsHeadless& ui = *headless;
     vantor.ReplaceGraphics(std::move(headless));
+    vantor.ApplyEditorZoom(options.zoom);
     ui.OpenEditorWindow(nullptr);
     if (options.program >= 0) vantor.SelectProgram(options.program);
     if (options.note >= 0) {

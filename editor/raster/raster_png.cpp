@@ -147,22 +147,37 @@ void AppendBytes(png_structp png, png_bytep data, png_size_t length) {
 
 void FlushNothing(png_structp) {}
 
+bool Opaque(const RasterBitmap& bitmap) {
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    const RasterPixel* pixels = bitmap.Row(y);
+    for (int x = 0; x < bitmap.Width(); ++x)
+      if (RasterAlpha(pixels[x]) != 255) return false;
+  }
+  return true;
+}
+
 bool Encode(png_structp png, png_infop info, const RasterBitmap& bitmap, std::vector<uint8_t>* out,
             std::vector<png_byte>* row) {
   if (setjmp(png_jmpbuf(png))) return false;
+  // An image without transparency is written without its alpha channel, and every image as
+  // small as the encoder can make it: the editor's bitmaps are embedded in the plug-in.
+  const bool opaque = Opaque(bitmap);
+  const int channels = opaque ? 3 : 4;
   png_set_write_fn(png, out, AppendBytes, FlushNothing);
+  png_set_compression_level(png, 9);
   png_set_IHDR(png, info, static_cast<png_uint_32>(bitmap.Width()),
-               static_cast<png_uint_32>(bitmap.Height()), 8, PNG_COLOR_TYPE_RGB_ALPHA,
-               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+               static_cast<png_uint_32>(bitmap.Height()), 8,
+               opaque ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
   for (int y = 0; y < bitmap.Height(); ++y) {
     const RasterPixel* pixels = bitmap.Row(y);
     for (int x = 0; x < bitmap.Width(); ++x) {
-      png_byte* p = row->data() + 4 * x;
+      png_byte* p = row->data() + channels * x;
       p[0] = static_cast<png_byte>(RasterRed(pixels[x]));
       p[1] = static_cast<png_byte>(RasterGreen(pixels[x]));
       p[2] = static_cast<png_byte>(RasterBlue(pixels[x]));
-      p[3] = static_cast<png_byte>(RasterAlpha(pixels[x]));
+      if (!opaque) p[3] = static_cast<png_byte>(RasterAlpha(pixels[x]));
     }
     png_write_row(png, row->data());
   }

@@ -22,8 +22,8 @@ std::unique_ptr<RasterMemBitmap> LoadPngMemory(const uint8_t* bytes, size_t leng
 std::unique_ptr<RasterMemBitmap> LoadPngFile(const char* path);
 bool LoadPngFile(const char* path, RasterBitmap* reuse);
 
-// Writes the bitmap as an 8-bit RGBA PNG. The file is written beside its final name and moved
-// into place, so a failed write never leaves a half-written image.
+// Writes the bitmap as an 8-bit RGBA PNG (RGB when every pixel is opaque). The file is written
+// beside its final name and moved into place, so a failed write never leaves a half-written image.
 bool SavePngFile(const RasterBitmap& bitmap, const char* path);
 
 }  // namespace vantor

@@ -182,8 +182,8 @@ bool GraphicsX11::OpenEditorWindow(void* parent) {
     attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
                             LeaveWindowMask | KeyPressMask | KeyReleaseMask | StructureNotifyMask |
                             FocusChangeMask;
-    window = XCreateWindow(display, parent_window, x, y, static_cast<unsigned>(width_),
-                           static_cast<unsigned>(height_), 0, depth, InputOutput,
+    window = XCreateWindow(display, parent_window, x, y, static_cast<unsigned>(Width()),
+                           static_cast<unsigned>(Height()), 0, depth, InputOutput,
                            DefaultVisual(display, screen),
                            CWColormap | CWBorderPixel | CWBackPixmap | CWEventMask, &attributes);
     XStoreName(display, window, "Vantor");
@@ -411,20 +411,47 @@ void GraphicsX11::PresentArea(const Rect& area) {
 
 void GraphicsX11::Resize(int width, int height) {
   if (width == width_ && height == height_) return;
-  const int dw = width - width_;
-  const int dh = height - height_;
+  const int old_width = Width();
+  const int old_height = Height();
   Graphics::Resize(width, height);
+  const int dw = Width() - old_width;
+  const int dh = Height() - old_height;
   if (!display_ || window_gone_) return;
   x11::ErrorTrap trap(Dpy(display_));
-  XResizeWindow(Dpy(display_), window_, static_cast<unsigned>(width),
-                static_cast<unsigned>(height));
+  XResizeWindow(Dpy(display_), window_, static_cast<unsigned>(Width()),
+                static_cast<unsigned>(Height()));
   // The host's window makes room as well.
   XWindowAttributes attributes;
   if (parent_ && XGetWindowAttributes(Dpy(display_), parent_, &attributes)) {
     XResizeWindow(Dpy(display_), parent_, static_cast<unsigned>(std::max(1, attributes.width + dw)),
                   static_cast<unsigned>(std::max(1, attributes.height + dh)));
   }
-  RedrawArea({0, 0, width_, height_});
+  RedrawArea({0, 0, Width(), Height()});
+}
+
+void GraphicsX11::SetZoom(int percent) {
+  if (!IsZoomPercent(percent) || percent == zoom()) return;
+  // An entry placed for the old zoom would stand in the wrong place.
+  if (entry_) FinishTextEntry(false);
+  Graphics::SetZoom(percent);
+  if (!display_ || window_gone_) return;
+  // Only our window: the host was asked to resize its own (or asked for the zoom itself). The
+  // new size brings an exposure, which draws the editor anew.
+  x11::ErrorTrap trap(Dpy(display_));
+  XResizeWindow(Dpy(display_), window_, static_cast<unsigned>(Width()),
+                static_cast<unsigned>(Height()));
+}
+
+int GraphicsX11::DisplayZoom() {
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) return 0;
+  int percent = 0;
+  {
+    x11::ErrorTrap trap(display);
+    percent = x11::ZoomForDpi(x11::ResourceDpi(XResourceManagerString(display)));
+  }
+  XCloseDisplay(display);
+  return percent;
 }
 
 // ---- Text entry
@@ -436,7 +463,10 @@ void GraphicsX11::BeginTextEntry(Control* control, const TextStyle& style, const
   entry->control = control;
   entry->param = param;
   entry->style = style;
-  entry->rect = rect;
+  // The entry is a window of its own, placed and lettered in pixels.
+  entry->style.size = ZoomedTextSize(style.size);
+  entry->style.cached_font = nullptr;
+  entry->rect = UnitsToPixels(rect, zoom());
   entry->text = text ? text : "";
   entry->caret = entry->text.size();
   entry->limit = static_cast<size_t>(std::max(control->text_entry_length(), 0));
@@ -445,10 +475,11 @@ void GraphicsX11::BeginTextEntry(Control* control, const TextStyle& style, const
   attributes.event_mask = ExposureMask | ButtonPressMask | KeyPressMask;
   attributes.background_pixmap = None;
   // One pixel more each way, as the area's right and bottom are part of the entry.
+  const Rect& area = entry->rect;
   entry->window =
-      XCreateWindow(Dpy(display_), window_, rect.left, rect.top,
-                    static_cast<unsigned>(std::max(rect.Width() + 1, 1)),
-                    static_cast<unsigned>(std::max(rect.Height() + 1, 1)), 0, CopyFromParent,
+      XCreateWindow(Dpy(display_), window_, area.left, area.top,
+                    static_cast<unsigned>(std::max(area.Width() + 1, 1)),
+                    static_cast<unsigned>(std::max(area.Height() + 1, 1)), 0, CopyFromParent,
                     InputOutput, CopyFromParent, CWEventMask | CWBackPixmap, &attributes);
   if (!entry->window) return;
   XMapRaised(Dpy(display_), entry->window);
@@ -504,7 +535,7 @@ void GraphicsX11::DrawEntry() {
   edit.text = entry_->text;
   edit.caret = entry_->caret;
   edit.all_selected = entry_->all_selected;
-  edit.Paint(*this, pixels, entry_->style, Rect{0, 0, w, h}, true);
+  edit.Paint(pixels, entry_->style, Rect{0, 0, w, h}, true);
   x11::PutPixels(Dpy(display_), entry_->window, static_cast<GC>(gc_), depth_, pixels, 0, 0, w, h);
 }
 
@@ -527,7 +558,7 @@ void GraphicsX11::ServeWhileModal(XEvent& event) {
   if (event.xany.window != window_) return;
   if (event.type == DestroyNotify) window_gone_ = true;
   if (event.type == Expose && event.xexpose.count == 0 && !window_gone_)
-    RedrawArea({0, 0, width_, height_});
+    RedrawArea({0, 0, Width(), Height()});
 }
 
 PopupMenu* GraphicsX11::ShowPopupMenu(PopupMenu& menu, const Rect& rect) {
@@ -537,11 +568,12 @@ PopupMenu* GraphicsX11::ShowPopupMenu(PopupMenu& menu, const Rect& rect) {
   x11::ErrorTrap trap(Dpy(display_));
   int root_x = 0, root_y = 0;
   Window child = 0;
-  XTranslateCoordinates(Dpy(display_), window_, DefaultRootWindow(Dpy(display_)), rect.left,
-                        rect.bottom, &root_x, &root_y, &child);
+  const Rect area = UnitsToPixels(rect, zoom());
+  XTranslateCoordinates(Dpy(display_), window_, DefaultRootWindow(Dpy(display_)), area.left,
+                        area.bottom, &root_x, &root_y, &child);
   PopupMenu* chosen = x11::RunPopupMenu(Dpy(display_), *this, menu, root_x, root_y,
                                         [this](XEvent& event) { ServeWhileModal(event); });
-  if (!window_gone_) RedrawArea({0, 0, width_, height_});
+  if (!window_gone_) RedrawArea({0, 0, Width(), Height()});
   return chosen;
 }
 

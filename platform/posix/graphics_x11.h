@@ -47,6 +47,9 @@ class GraphicsX11 : public Graphics {
   void HideCursor() override;
   void ShowCursor() override;
   std::unique_ptr<RasterBitmap> LoadPlatformBitmap(int id, const char* name) override;
+  void SetZoom(int percent) override;
+  // From the X resource Xft.dpi, which desktops set to the screen's density: 96 is 100%.
+  int DisplayZoom() override;
   // Handles the window's pending events and, every 1000 / frames-per-second ms, the redraw
   // timer. The host calls it through effEditIdle and effIdle.
   void Idle() override;

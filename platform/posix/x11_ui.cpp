@@ -8,9 +8,11 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <memory>
 
+#include "core/number_text.h"
 #include "editor/raster/raster_blit.h"
 
 namespace vantor::x11 {
@@ -140,12 +142,19 @@ size_t NextChar(const std::string& text, size_t pos) {
   return pos;
 }
 
-int TextWidth(Graphics& fonts, TextStyle style, const std::string& text) {
+// In pixels, the style's size being its pixel height.
+int TextWidth(TextStyle style, const std::string& text) {
   if (text.empty()) return 0;
   style.align = kAlignLeft;
   Rect r{0, 0, 0, 0};
-  return fonts.MeasureText(style, text.c_str(), r) ? r.Width() : 0;
+  return Graphics::MeasureTextPixels(style, text.c_str(), r) ? r.Width() : 0;
 }
+
+// Lengths of the drawn menus and dialogs, given for 100% and grown with the editor's zoom.
+struct Scale {
+  int zoom = 100;
+  int operator()(int length) const { return UnitsToPixels(length, zoom); }
+};
 
 RasterPixel Pixel(const Color& c) {
   return RasterMakePixel(255, c.r, c.g, c.b);
@@ -169,8 +178,8 @@ void Frame(RasterBitmap& b, int x, int y, int w, int h, RasterPixel colour) {
   Fill(b, x + w - 1, y, 1, h, colour);
 }
 
-TextStyle UiStyle(Color colour, int align = kAlignLeft) {
-  return TextStyle("Verdana", 12, colour, align, kStyleNormal);
+TextStyle UiStyle(const Scale& px, Color colour, int align = kAlignLeft) {
+  return TextStyle("Verdana", px(12), colour, align, kStyleNormal);
 }
 
 }  // namespace
@@ -248,10 +257,9 @@ LineEdit::Result LineEdit::Key(KeySym key, const std::string& typed) {
   return changed ? Result::Changed : Result::Nothing;
 }
 
-void LineEdit::Paint(Graphics& fonts, RasterBitmap& target, TextStyle style, const Rect& area,
-                     bool focused) const {
+void LineEdit::Paint(RasterBitmap& target, TextStyle style, const Rect& area, bool focused) const {
   Fill(target, area.left, area.top, area.Width(), area.Height(), Pixel(style.entry_background));
-  const int width = TextWidth(fonts, style, text);
+  const int width = TextWidth(style, text);
   int x = area.left + 2;
   if (style.align == kAlignCenter) x = area.left + (area.Width() - width) / 2;
   if (style.align == kAlignRight) x = area.right - 2 - width;
@@ -265,7 +273,7 @@ void LineEdit::Paint(Graphics& fonts, RasterBitmap& target, TextStyle style, con
   }
   Graphics::DrawTextOn(&target, style, text.c_str(), Rect{x, y, x + width + 1, y + text_height});
   if (focused && !all_selected) {
-    const int caret_x = x + TextWidth(fonts, style, text.substr(0, caret));
+    const int caret_x = x + TextWidth(style, text.substr(0, caret));
     Fill(target, std::min(caret_x, area.right - 1), y, 1, text_height, Pixel(style.entry_text));
   }
 }
@@ -279,6 +287,7 @@ constexpr int kSeparatorHeight = 7;
 constexpr int kTextLeft = 22;
 
 struct MenuLevel {
+  Scale px;
   PopupMenu* menu = nullptr;
   Window window = 0;
   GC gc = nullptr;
@@ -305,6 +314,7 @@ bool Enabled(const PopupMenuItem& item) {
 }
 
 void PaintLevel(Display* display, MenuLevel& level) {
+  const Scale& px = level.px;
   RasterBitmap& b = level.pixels;
   Fill(b, 0, 0, level.w, level.h, kPanel);
   Frame(b, 0, 0, level.w, level.h, kBorder);
@@ -312,52 +322,54 @@ void PaintLevel(Display* display, MenuLevel& level) {
     const PopupMenuItem& item = *level.menu->Item(i);
     const int top = level.tops[static_cast<size_t>(i)];
     if (item.flags & kItemSeparator) {
-      Fill(b, 4, top + kSeparatorHeight / 2, level.w - 8, 1, kBorder);
+      Fill(b, px(4), top + px(kSeparatorHeight) / 2, level.w - px(8), px(1), kBorder);
       continue;
     }
     const bool lit = i == level.highlighted && (Enabled(item) || item.submenu);
-    if (lit) Fill(b, 2, top, level.w - 4, kItemHeight, kHighlight);
+    if (lit) Fill(b, px(2), top, level.w - px(4), px(kItemHeight), kHighlight);
     Color colour = Enabled(item) || item.submenu ? kText : kGreyText;
     if (lit) colour = kLightText;
     const RasterPixel mark = Pixel(colour);
     if (item.flags & kItemChecked) {
       // A small tick: a short stroke down, a long one up.
       for (int k = 0; k < 3; ++k)
-        Fill(b, 6 + k, top + 9 + k, 2, 2, mark);
+        Fill(b, px(6 + k), top + px(9 + k), px(2), px(2), mark);
       for (int k = 0; k < 6; ++k)
-        Fill(b, 9 + k, top + 11 - k, 2, 2, mark);
+        Fill(b, px(9 + k), top + px(11 - k), px(2), px(2), mark);
     }
     if (item.submenu) {
       for (int k = 0; k < 5; ++k)
-        Fill(b, level.w - 14 + k, top + 5 + k, 1, 10 - 2 * k, mark);
+        Fill(b, level.w - px(14 - k), top + px(5 + k), px(1), px(10 - 2 * k), mark);
     }
-    TextStyle style = UiStyle(colour);
+    TextStyle style = UiStyle(px, colour);
     if (item.flags & kItemTitle) style.style = kStyleBold;
-    Graphics::DrawTextOn(&b, style, level.texts[static_cast<size_t>(i)].c_str(),
-                         Rect{kTextLeft, top + 3, level.w - 18, top + kItemHeight - 2});
+    Graphics::DrawTextOn(
+        &b, style, level.texts[static_cast<size_t>(i)].c_str(),
+        Rect{px(kTextLeft), top + px(3), level.w - px(18), top + px(kItemHeight - 2)});
   }
   PutPixels(display, level.window, level.gc, DefaultDepth(display, DefaultScreen(display)), b, 0, 0,
             level.w, level.h);
 }
 
-bool OpenLevel(Display* display, Graphics& fonts, PopupMenu& menu, int x, int y, MenuLevel& level) {
+bool OpenLevel(Display* display, const Scale& px, PopupMenu& menu, int x, int y, MenuLevel& level) {
+  level.px = px;
   level.menu = &menu;
   level.texts.clear();
   level.tops.clear();
-  int width = 120;
-  int top = 2;
+  int width = px(120);
+  int top = px(2);
   for (int i = 0; i < menu.NumItems(); ++i) {
     level.texts.push_back(ShownText(menu, i));
     level.tops.push_back(top);
     const PopupMenuItem& item = *menu.Item(i);
-    top += (item.flags & kItemSeparator) ? kSeparatorHeight : kItemHeight;
-    TextStyle style = UiStyle(kText);
+    top += px((item.flags & kItemSeparator) ? kSeparatorHeight : kItemHeight);
+    TextStyle style = UiStyle(px, kText);
     if (item.flags & kItemTitle) style.style = kStyleBold;
-    width = std::max(width, kTextLeft + TextWidth(fonts, style, level.texts.back()) + 30);
+    width = std::max(width, px(kTextLeft) + TextWidth(style, level.texts.back()) + px(30));
   }
   level.tops.push_back(top);
   level.w = width;
-  level.h = top + 2;
+  level.h = top + px(2);
   // Kept on the screen: moved left or up when it would run off.
   const int screen = DefaultScreen(display);
   const int sw = DisplayWidth(display, screen);
@@ -404,10 +416,11 @@ int ItemAt(const MenuLevel& level, int x, int y) {
 PopupMenu* RunPopupMenu(Display* display, Graphics& fonts, PopupMenu& menu, int root_x, int root_y,
                         const OtherEvent& other) {
   if (menu.NumItems() == 0) return nullptr;
+  const Scale px{fonts.zoom()};
   std::vector<std::unique_ptr<MenuLevel>> levels;
   auto open = [&](PopupMenu& m, int x, int y) {
     auto level = std::make_unique<MenuLevel>();
-    if (!OpenLevel(display, fonts, m, x, y, *level)) {
+    if (!OpenLevel(display, px, m, x, y, *level)) {
       CloseLevel(display, *level);
       return false;
     }
@@ -439,7 +452,7 @@ PopupMenu* RunPopupMenu(Display* display, Graphics& fonts, PopupMenu& menu, int 
     const PopupMenuItem* item = level.menu->Item(index);
     if (!item || !item->submenu || (item->flags & kItemDisabled) || item->submenu->NumItems() == 0)
       return;
-    if (open(*item->submenu, level.x + level.w - 3,
+    if (open(*item->submenu, level.x + level.w - px(3),
              level.y + level.tops[static_cast<size_t>(index)])) {
       levels[depth]->opened = index;
       XStoreName(display, levels.back()->window, kSubmenuWindowName);
@@ -609,36 +622,38 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
+// In pixels, from the lengths above at the editor's zoom.
 struct DialogLayout {
+  Scale px;
   int w = 0, h = 0;
-  int text_left = kPad;
+  int text_left = 0;
   Rect field;
   std::vector<Rect> buttons;
 };
 
-void PaintDialog(Display* display, Window window, GC gc, Graphics& fonts, const DialogSpec& desc,
+void PaintDialog(Display* display, Window window, GC gc, const DialogSpec& desc,
                  const std::vector<std::string>& lines, const DialogLayout& layout,
                  const LineEdit& edit, int pressed, RasterMemBitmap& b) {
+  const Scale& px = layout.px;
   Fill(b, 0, 0, layout.w, layout.h, kPanel);
   if (desc.icon != DialogSpec::Icon::Plain) {
     const bool error = desc.icon == DialogSpec::Icon::Error;
-    Fill(b, kPad, kPad, kIconSize, kIconSize,
+    Fill(b, px(kPad), px(kPad), px(kIconSize), px(kIconSize),
          error ? RasterMakePixel(255, 200, 40, 40) : RasterMakePixel(255, 40, 90, 200));
-    TextStyle mark("Verdana", 22, kLightText, kAlignCenter, kStyleBold);
+    TextStyle mark("Verdana", px(22), kLightText, kAlignCenter, kStyleBold);
     Graphics::DrawTextOn(&b, mark, error ? "!" : "i",
-                         Rect{kPad, kPad + 3, kPad + kIconSize, kPad + kIconSize});
+                         Rect{px(kPad), px(kPad + 3), px(kPad + kIconSize), px(kPad + kIconSize)});
   }
   for (size_t i = 0; i < lines.size(); ++i) {
-    TextStyle style = UiStyle(kText);
-    const int top = kPad + static_cast<int>(i) * kLineHeight;
+    TextStyle style = UiStyle(px, kText);
+    const int top = px(kPad + static_cast<int>(i) * kLineHeight);
     Graphics::DrawTextOn(&b, style, lines[i].c_str(),
-                         Rect{layout.text_left, top, layout.w - kPad, top + kLineHeight});
+                         Rect{layout.text_left, top, layout.w - px(kPad), top + px(kLineHeight)});
   }
   if (desc.field) {
     Frame(b, layout.field.left - 1, layout.field.top - 1, layout.field.Width() + 2,
           layout.field.Height() + 2, kBorder);
-    TextStyle style = UiStyle(kText);
-    edit.Paint(fonts, b, style, layout.field, true);
+    edit.Paint(b, UiStyle(px, kText), layout.field, true);
   }
   for (size_t i = 0; i < layout.buttons.size(); ++i) {
     const Rect& r = layout.buttons[i];
@@ -646,9 +661,9 @@ void PaintDialog(Display* display, Window window, GC gc, Graphics& fonts, const 
          static_cast<int>(i) == pressed ? RasterMakePixel(255, 190, 190, 190)
                                         : RasterMakePixel(255, 250, 250, 250));
     Frame(b, r.left, r.top, r.Width(), r.Height(), i == 0 ? kHighlight : kBorder);
-    TextStyle style = UiStyle(kText, kAlignCenter);
+    TextStyle style = UiStyle(px, kText, kAlignCenter);
     Graphics::DrawTextOn(&b, style, desc.buttons[i].c_str(),
-                         Rect{r.left, r.top + 6, r.right, r.bottom});
+                         Rect{r.left, r.top + px(6), r.right, r.bottom});
   }
   PutPixels(display, window, gc, DefaultDepth(display, DefaultScreen(display)), b, 0, 0, layout.w,
             layout.h);
@@ -666,27 +681,27 @@ int RunDialog(Display* display, Window owner, Graphics& fonts, const DialogSpec&
   if (last < 0) return -1;
   const std::vector<std::string> lines = Lines(desc.text);
   DialogLayout layout;
-  if (desc.icon != DialogSpec::Icon::Plain) layout.text_left = kPad + kIconSize + kPad;
+  const Scale& px = layout.px = Scale{fonts.zoom()};
+  const bool icon = desc.icon != DialogSpec::Icon::Plain;
+  layout.text_left = px(icon ? kPad + kIconSize + kPad : kPad);
   int text_width = 0;
   for (const std::string& line : lines)
-    text_width = std::max(text_width, TextWidth(fonts, UiStyle(kText), line));
-  const int buttons_width = (last + 1) * (kButtonWidth + 8);
-  layout.w = std::max(
-      {layout.text_left + text_width + kPad, buttons_width + 2 * kPad, desc.field ? 460 : 260});
-  int y = kPad +
-          std::max(static_cast<int>(lines.size()) * kLineHeight,
-                   desc.icon != DialogSpec::Icon::Plain ? kIconSize : 0) +
-          12;
+    text_width = std::max(text_width, TextWidth(UiStyle(px, kText), line));
+  const int buttons_width = (last + 1) * px(kButtonWidth + 8);
+  layout.w = std::max({layout.text_left + text_width + px(kPad), buttons_width + 2 * px(kPad),
+                       px(desc.field ? 460 : 260)});
+  int y =
+      px(kPad + std::max(static_cast<int>(lines.size()) * kLineHeight, icon ? kIconSize : 0) + 12);
   if (desc.field) {
-    layout.field = Rect{kPad, y, layout.w - kPad, y + kFieldHeight};
-    y += kFieldHeight + 14;
+    layout.field = Rect{px(kPad), y, layout.w - px(kPad), y + px(kFieldHeight)};
+    y += px(kFieldHeight + 14);
   }
-  int x = layout.w - kPad - buttons_width + 8;
+  int x = layout.w - px(kPad) - buttons_width + px(8);
   for (int i = 0; i <= last; ++i) {
-    layout.buttons.push_back(Rect{x, y, x + kButtonWidth, y + kButtonHeight});
-    x += kButtonWidth + 8;
+    layout.buttons.push_back(Rect{x, y, x + px(kButtonWidth), y + px(kButtonHeight)});
+    x += px(kButtonWidth + 8);
   }
-  layout.h = y + kButtonHeight + kPad;
+  layout.h = y + px(kButtonHeight + kPad);
   RasterMemBitmap pixels(layout.w, layout.h);
   if (pixels.IsEmpty()) return last;
 
@@ -742,7 +757,7 @@ int RunDialog(Display* display, Window owner, Graphics& fonts, const DialogSpec&
     return -1;
   };
   auto paint = [&] {
-    PaintDialog(display, window, gc, fonts, desc, lines, layout, edit, pressed, pixels);
+    PaintDialog(display, window, gc, desc, lines, layout, edit, pressed, pixels);
   };
   while (result < 0) {
     XEvent event;
@@ -796,6 +811,36 @@ int RunDialog(Display* display, Window owner, Graphics& fonts, const DialogSpec&
   XDestroyWindow(display, window);
   XSync(display, False);
   return result;
+}
+
+// ---- Screen density
+
+double ResourceDpi(const char* resources) {
+  if (!resources) return 0.0;
+  // Lines "name:\tvalue"; the last setting of a name is the one that holds.
+  double dpi = 0.0;
+  const std::string text = resources;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(start, end - start);
+    start = end + 1;
+    const size_t colon = line.find(':');
+    if (colon == std::string::npos) continue;
+    std::string name = line.substr(0, colon);
+    while (!name.empty() && (name.back() == ' ' || name.back() == '\t'))
+      name.pop_back();
+    if (name != "Xft.dpi") continue;
+    double value = 0.0;
+    if (ReadLeadingNumber(std::string_view(line).substr(colon + 1), &value) > 0) dpi = value;
+  }
+  return dpi;
+}
+
+int ZoomForDpi(double dpi) {
+  if (!(dpi > 0.0) || !std::isfinite(dpi)) return 0;
+  return NearestZoomPercent(dpi / 96.0);
 }
 
 }  // namespace vantor::x11

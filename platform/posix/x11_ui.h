@@ -53,9 +53,9 @@ struct LineEdit {
   void Start(std::string initial, size_t max_chars);
   // A key press: its key symbol and the text it typed (Latin-1 from XLookupString).
   Result Key(KeySym key, const std::string& typed);
-  // Draws the field into `target` over `area`: background, text, selection and caret.
-  void Paint(Graphics& fonts, RasterBitmap& target, TextStyle style, const Rect& area,
-             bool focused) const;
+  // Draws the field into `target` over `area` (pixels, the style's size its pixel height):
+  // background, text, selection and caret.
+  void Paint(RasterBitmap& target, TextStyle style, const Rect& area, bool focused) const;
 };
 
 // Replaces `event`, a motion of `window`, by the last of the motions that directly follow it in
@@ -75,7 +75,8 @@ inline constexpr char kSubmenuWindowName[] = "Vantor submenu";
 
 // Shows `menu` at (root_x, root_y) as override-redirect windows with submenus, and runs until
 // an item is chosen or the menu is dismissed. Returns the (sub)menu of the chosen item with its
-// chosen index set, or null.
+// chosen index set, or null. Menus and dialogs are as large as the editor's zoom
+// (fonts.zoom()) makes them.
 PopupMenu* RunPopupMenu(Display* display, Graphics& fonts, PopupMenu& menu, int root_x, int root_y,
                         const OtherEvent& other);
 
@@ -91,5 +92,10 @@ struct DialogSpec {
 };
 int RunDialog(Display* display, Window owner, Graphics& fonts, const DialogSpec& desc,
               const OtherEvent& other);
+
+// The X resource database's Xft.dpi (the screen's density desktops set), 0 when it has none.
+double ResourceDpi(const char* resources);
+// The zoom for a density, 96 dots per inch being 100%; 0 for no density.
+int ZoomForDpi(double dpi);
 
 }  // namespace vantor::x11

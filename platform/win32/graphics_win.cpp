@@ -161,7 +161,7 @@ int GraphicsWin::OpenWindowCount() {
 
 bool GraphicsWin::OpenEditorWindow(void* parent) {
   parent_ = static_cast<HWND>(parent);
-  int x = 0, y = 0, width = width_, height = height_;
+  int x = 0, y = 0, width = Width(), height = Height();
   if (window_) {
     // Reopening keeps the place and size the window had in its parent.
     RECT rect;
@@ -387,9 +387,11 @@ void GraphicsWin::PresentArea(const Rect& area) {
 
 void GraphicsWin::Resize(int width, int height) {
   if (width == width_ && height == height_) return;
-  const int dw = width - width_;
-  const int dh = height - height_;
+  const int old_width = Width();
+  const int old_height = Height();
   Graphics::Resize(width, height);
+  const int dw = Width() - old_width;
+  const int dh = Height() - old_height;
   if (!window_) return;
   auto grow = [dw, dh](HWND window) {
     RECT rect;
@@ -414,6 +416,39 @@ void GraphicsWin::Resize(int width, int height) {
   InvalidateRect(window_, nullptr, FALSE);
 }
 
+void GraphicsWin::SetZoom(int percent) {
+  if (!IsZoomPercent(percent) || percent == zoom()) return;
+  // An entry placed for the old zoom would stand in the wrong place.
+  if (edit_window_) FinishTextEntry(false);
+  Graphics::SetZoom(percent);
+  if (!window_) return;
+  // Only our window: the host was asked to resize its own (or asked for the zoom itself).
+  SetWindowPos(window_, nullptr, 0, 0, Width(), Height(),
+               SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER);
+  InvalidateRect(window_, nullptr, FALSE);
+}
+
+int GraphicsWin::DisplayZoom() {
+  // The density of the monitor the host's window is on when the host tells Windows it draws for
+  // each monitor; else the system's, which Windows reports as 96 to a host that scales nothing
+  // (Windows then enlarges the whole window, the editor with it).
+  UINT dpi = 0;
+  if (parent_) {
+    using DpiForWindow = UINT(WINAPI*)(HWND);
+    if (auto query = reinterpret_cast<DpiForWindow>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow"))))
+      dpi = query(parent_);
+  }
+  if (dpi == 0) {
+    HDC screen = GetDC(nullptr);
+    if (screen) {
+      dpi = static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSY));
+      ReleaseDC(nullptr, screen);
+    }
+  }
+  return dpi > 0 ? NearestZoomPercent(dpi / 96.0) : 0;
+}
+
 // ---- Menus and text entry
 
 PopupMenu* GraphicsWin::ShowPopupMenu(PopupMenu& menu, const Rect& rect) {
@@ -422,7 +457,8 @@ PopupMenu* GraphicsWin::ShowPopupMenu(PopupMenu& menu, const Rect& rect) {
   std::vector<std::pair<PopupMenu*, int>> targets;
   HMENU handle = BuildMenu(menu, targets);
   if (!handle) return nullptr;
-  POINT corner = {rect.left, rect.bottom};
+  const Rect area = UnitsToPixels(rect, zoom());
+  POINT corner = {area.left, area.bottom};
   ClientToScreen(window_, &corner);
   const UINT id = static_cast<UINT>(
       TrackPopupMenu(handle, TPM_LEFTALIGN | TPM_LEFTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY,
@@ -435,9 +471,10 @@ PopupMenu* GraphicsWin::ShowPopupMenu(PopupMenu& menu, const Rect& rect) {
   return chosen_menu;
 }
 
-void GraphicsWin::BeginTextEntry(Control* control, const TextStyle& style, const Rect& rect,
+void GraphicsWin::BeginTextEntry(Control* control, const TextStyle& style, const Rect& units,
                                  const char* text, PluginParam* param) {
   if (!control || edit_window_ || !window_) return;
+  const Rect rect = UnitsToPixels(units, zoom());
   DWORD align = ES_LEFT;
   if (style.align == kAlignCenter) align = ES_CENTER;
   if (style.align == kAlignRight) align = ES_RIGHT;
@@ -446,10 +483,10 @@ void GraphicsWin::BeginTextEntry(Control* control, const TextStyle& style, const
       rect.left, rect.top, rect.Width(), rect.Height(), window_,
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(kEditControlId)), ThisModule(), nullptr);
   if (!edit_window_) return;
-  edit_font_ =
-      CreateFontW(style.size, 0, 0, 0, style.style == kStyleBold ? FW_BOLD : FW_NORMAL,
-                  style.style == kStyleItalic, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, Wide(style.face).c_str());
+  edit_font_ = CreateFontW(
+      ZoomedTextSize(style.size), 0, 0, 0, style.style == kStyleBold ? FW_BOLD : FW_NORMAL,
+      style.style == kStyleItalic, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, Wide(style.face).c_str());
   if (edit_font_) SendMessageW(edit_window_, WM_SETFONT, reinterpret_cast<WPARAM>(edit_font_), 0);
   edit_background_ =
       RGB(style.entry_background.r, style.entry_background.g, style.entry_background.b);

@@ -47,6 +47,8 @@ class GraphicsWin : public Graphics {
   void HideCursor() override;
   void ShowCursor() override;
   std::unique_ptr<RasterBitmap> LoadPlatformBitmap(int id, const char* name) override;
+  void SetZoom(int percent) override;
+  int DisplayZoom() override;
 
   // The number of editor windows open in this process; the window class exists while it is not
   // zero.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "editor/editor_types.h"
+#include "editor/zoom.h"
 
 namespace vantor {
 namespace {
@@ -54,6 +55,21 @@ TEST(PopupMenuTest, InsertionPositions) {
   EXPECT_FALSE(menu.Item(4)->IsChoosable());  // separator
   EXPECT_FALSE(menu.Item(5)->IsChoosable());  // submenu
   EXPECT_EQ(menu.Item(5)->submenu->Item(0)->text, "inner");
+}
+
+// Every pixel of the window lies in exactly one unit of the layout, the one whose zoomed pixels
+// hold it, and an even number of units is always 1.5 or 2 times as many pixels.
+TEST(ZoomTest, PixelsAndUnitsMapBothWays) {
+  for (const int zoom : kZoomPercents) {
+    for (int p = -3; p < 1900; ++p) {
+      const int u = PixelsToUnits(p, zoom);
+      ASSERT_LE(UnitsToPixels(u, zoom), p) << zoom << "% " << p;
+      ASSERT_GT(UnitsToPixels(u + 1, zoom), p) << zoom << "% " << p;
+    }
+    for (int u = 0; u < 924; ++u)
+      EXPECT_EQ(UnitsToPixels(u + 20, zoom) - UnitsToPixels(u, zoom), 20 * zoom / 100);
+    EXPECT_EQ(PixelsToUnits(UnitsToPixels(Rect{3, 5, 9, 12}, zoom), zoom), (Rect{3, 5, 9, 12}));
+  }
 }
 
 }  // namespace

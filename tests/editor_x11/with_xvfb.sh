@@ -2,9 +2,10 @@
 # Runs a command under a virtual X server of its own. The server picks a free display number
 # itself (-displayfd), so that parallel runs on one machine never share or steal a server; it
 # keeps running between clients (-noreset), so a test that connects just after another left finds it.
+# The screen is wide enough for the editor at 200% (1848 x 912).
 set -u
 number_file=$(mktemp)
-Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp -noreset 5>"$number_file" 2>/dev/null &
+Xvfb -displayfd 5 -screen 0 1920x1024x24 -nolisten tcp -noreset 5>"$number_file" 2>/dev/null &
 server=$!
 tries=0
 while [ ! -s "$number_file" ]; do

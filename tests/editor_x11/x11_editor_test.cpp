@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -23,6 +24,7 @@
 #include "support/test_home.h"
 
 // Xlib last: its macros (None, Status, ...) would reach the headers above.
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
@@ -39,10 +41,14 @@ struct Heard {
   bool operator==(const Heard&) const = default;
 };
 std::vector<Heard> g_heard;  // the editor runs on the test's thread
+// How the host answers audioMasterSizeWindow(width, height); unset, it refuses.
+std::function<bool(int, int)> g_size_window;
 
-vst::intptr VST_CALL RecordingHost(vst::AEffect*, vst::int32 opcode, vst::int32 index, vst::intptr,
-                                   void*, float) {
+vst::intptr VST_CALL RecordingHost(vst::AEffect*, vst::int32 opcode, vst::int32 index,
+                                   vst::intptr value, void*, float) {
   if (opcode == vst::audioMasterVersion) return 2400;
+  if (opcode == vst::audioMasterSizeWindow)
+    return g_size_window && g_size_window(index, static_cast<int>(value)) ? 1 : 0;
   if (opcode == vst::audioMasterAutomate || opcode == vst::audioMasterBeginEdit ||
       opcode == vst::audioMasterEndEdit)
     g_heard.push_back({opcode, index});
@@ -186,15 +192,33 @@ class X11EditorTest : public ::testing::Test {
     XSync(display_, False);
   }
   void TearDown() override {
-    if (display_) XCloseDisplay(display_);
+    g_size_window = nullptr;
+    if (display_) {
+      SetResources(nullptr);
+      XCloseDisplay(display_);
+    }
+  }
+
+  // The X resources of the server (what xrdb would load), or none.
+  void SetResources(const char* resources) {
+    const Window root = DefaultRootWindow(display_);
+    if (resources) {
+      XChangeProperty(display_, root, XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                      reinterpret_cast<const unsigned char*>(resources),
+                      static_cast<int>(strlen(resources)));
+    } else {
+      XDeleteProperty(display_, root, XA_RESOURCE_MANAGER);
+    }
+    XSync(display_, False);
   }
 
   // A host's top-level window at (x, y) of the screen, mapped, which hears its key events.
-  Window HostWindow(int x = 0, int y = 0) {
+  Window HostWindow(int x = 0, int y = 0, int width = Graphics::kDefaultWidth,
+                    int height = Graphics::kDefaultHeight) {
     const int screen = DefaultScreen(display_);
-    Window w =
-        XCreateSimpleWindow(display_, RootWindow(display_, screen), x, y, Graphics::kDefaultWidth,
-                            Graphics::kDefaultHeight, 0, 0, BlackPixel(display_, screen));
+    Window w = XCreateSimpleWindow(display_, RootWindow(display_, screen), x, y,
+                                   static_cast<unsigned>(width), static_cast<unsigned>(height), 0,
+                                   0, BlackPixel(display_, screen));
     XSelectInput(display_, w, StructureNotifyMask | KeyPressMask);
     XMapWindow(display_, w);
     XEvent event;
@@ -261,9 +285,16 @@ class X11EditorTest : public ::testing::Test {
   bool AwaitShown(Instance& a, Window host) {
     return IdleUntil({&a}, [&] {
       const RasterBitmap* drawn = a.window().drawing_bitmap();
-      return drawn && (drawn->At(462, 4) & 0xFFFFFF) != 0 &&
-             Differing(Capture(host, 924, 456), *drawn) == 0;
+      const int zoom = a.window().zoom();
+      return drawn && (drawn->At(UnitsToPixels(462, zoom), UnitsToPixels(4, zoom)) & 0xFFFFFF) &&
+             Differing(Capture(host, drawn->Width(), drawn->Height()), *drawn) == 0;
     });
+  }
+
+  std::pair<int, int> Size(Window w) {
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(display_, w, &attributes);
+    return {attributes.width, attributes.height};
   }
 
   Display* display_ = nullptr;
@@ -353,27 +384,90 @@ TEST_F(X11EditorTest, WindowShowsWhatTheHeadlessEditorDraws) {
       << differing << " pixels differ";
 }
 
-TEST_F(X11EditorTest, DragOnAKnobSetsItsParameterAndTellsTheHost) {
-  Instance a;
-  const Window host = HostWindow();
-  ASSERT_EQ(a.Dispatch(vst::effEditOpen, 0, Handle(host)), 1);
-  ASSERT_TRUE(AwaitShown(a, host));
-  const double before = a.vantor.Param(kMainVolume)->value();
-  // The main volume knob; the host window lies at the screen's origin.
-  Xdotool("mousemove 890 58 mousedown 1 mousemove 890 45 mousemove 890 30 mouseup 1");
-  ASSERT_TRUE(IdleUntil({&a}, [] { return CountHeard(vst::audioMasterEndEdit, kMainVolume); }));
-  EXPECT_GT(a.vantor.Param(kMainVolume)->value(), before);
-  // One gesture: begin first, end last, automation of the knob's parameter between.
-  ASSERT_GE(g_heard.size(), 3u);
-  EXPECT_EQ(g_heard.front(), (Heard{vst::audioMasterBeginEdit, kMainVolume}));
-  EXPECT_EQ(g_heard.back(), (Heard{vst::audioMasterEndEdit, kMainVolume}));
-  for (size_t i = 1; i + 1 < g_heard.size(); ++i)
-    EXPECT_EQ(g_heard[i], (Heard{vst::audioMasterAutomate, kMainVolume}));
+// The centre of a drawn menu's item (from 0), `separators` of the items above it separators, at
+// a zoom: items are 20 pixels high at 100%, separators 7, below a margin of 2.
+int MenuItemCentre(int zoom, int index, int separators) {
+  auto px = [zoom](int length) { return UnitsToPixels(length, zoom); };
+  return px(2) + (index - separators) * px(20) + separators * px(7) + px(20) / 2;
+}
 
-  // The wheel steps it back down.
-  const double dragged = a.vantor.Param(kMainVolume)->value();
-  Xdotool("mousemove 890 58 click 5");
-  EXPECT_TRUE(IdleUntil({&a}, [&] { return a.vantor.Param(kMainVolume)->value() < dragged; }));
+// The zoom follows the density the desktop gives in the X resources (Xft.dpi, 96 for 100%,
+// nearest), the window takes its size, and a drag over the same place of the panel moves the
+// knob's parameter by the same amount at every zoom, as one gesture the host hears. At 150%
+// the options menu's Zoom then asks the host for 200%, and both windows follow.
+TEST_F(X11EditorTest, XftDpiSetsTheZoomTheWindowTakesItAndADragActsAlike) {
+  struct Case {
+    const char* resources;
+    int zoom;
+  };
+  const Case cases[] = {{nullptr, 100},
+                        {"Xft.dpi:\t192\n", 200},
+                        {"Xft.dpi:\t110\n", 100},
+                        {"Xft.antialias:\t1\nXft.dpi:\t144.0\nXft.rgba:\trgb\n", 150}};
+  double moved = -1.0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.resources ? c.resources : "no resources");
+    SetResources(c.resources);
+    auto px = [&c](int units) { return UnitsToPixels(units, c.zoom); };
+    g_heard.clear();
+    Instance a;
+    vst::ERect* rect = nullptr;
+    ASSERT_EQ(a.Dispatch(vst::effEditGetRect, 0, &rect), 1);
+    ASSERT_EQ(rect->right - rect->left, px(924));
+    ASSERT_EQ(rect->bottom - rect->top, px(456));
+    const Window host = HostWindow(0, 0, px(924), px(456));
+    ASSERT_EQ(a.Dispatch(vst::effEditOpen, 0, Handle(host)), 1);
+    const auto editor = static_cast<Window>(reinterpret_cast<uintptr_t>(a.window().NativeWindow()));
+    EXPECT_EQ(Size(editor), std::make_pair(px(924), px(456)));
+    ASSERT_TRUE(AwaitShown(a, host));
+    const double before = a.vantor.Param(kMainVolume)->value();
+    // The main volume knob; the host window lies at the screen's origin.
+    auto at = [&](int x, int y) { return std::to_string(px(x)) + " " + std::to_string(px(y)); };
+    Xdotool("mousemove " + at(890, 58) + " mousedown 1 mousemove " + at(890, 45) + " mousemove " +
+            at(890, 30) + " mouseup 1");
+    ASSERT_TRUE(IdleUntil({&a}, [] { return CountHeard(vst::audioMasterEndEdit, kMainVolume); }));
+    const double change = a.vantor.Param(kMainVolume)->value() - before;
+    EXPECT_GT(change, 0.0);
+    if (moved < 0.0) moved = change;
+    EXPECT_NEAR(change, moved, 1e-9);
+    // One gesture: begin first, end last, automation of the knob's parameter between.
+    ASSERT_GE(g_heard.size(), 3u);
+    EXPECT_EQ(g_heard.front(), (Heard{vst::audioMasterBeginEdit, kMainVolume}));
+    EXPECT_EQ(g_heard.back(), (Heard{vst::audioMasterEndEdit, kMainVolume}));
+    for (size_t i = 1; i + 1 < g_heard.size(); ++i)
+      EXPECT_EQ(g_heard[i], (Heard{vst::audioMasterAutomate, kMainVolume}));
+
+    // The wheel steps it back down.
+    const double dragged = a.vantor.Param(kMainVolume)->value();
+    Xdotool("mousemove " + at(890, 58) + " click 5");
+    EXPECT_TRUE(IdleUntil({&a}, [&] { return a.vantor.Param(kMainVolume)->value() < dragged; }));
+
+    if (c.zoom != 150) continue;
+    // "Zoom" is item 20 of the options menu, below four separators; "200%" the third of its
+    // submenu. The host resizes its window when asked.
+    g_size_window = [&](int width, int height) {
+      XResizeWindow(display_, host, static_cast<unsigned>(width), static_cast<unsigned>(height));
+      XSync(display_, False);
+      return true;
+    };
+    {
+      User user(ChooseFromSubmenu(MenuItemCentre(150, 20, 4), MenuItemCentre(150, 2, 0)));
+      Xdotool("mousemove " + at(65, 430) + " mousedown 1");
+      ASSERT_TRUE(IdleUntil({&a}, [&] { return user.done(); }));
+    }
+    g_size_window = nullptr;
+    EXPECT_EQ(a.vantor.editor_zoom(), 200);
+    EXPECT_EQ(Size(host), std::make_pair(1848, 912));
+    EXPECT_EQ(Size(editor), std::make_pair(1848, 912));
+    EXPECT_TRUE(AwaitShown(a, host));
+    Xdotool("mousemove 15 300");
+  }
+  // The zoom chosen is remembered: the next editor opens at it whatever the density.
+  SetResources("Xft.dpi:\t96\n");
+  Instance b;
+  vst::ERect* rect = nullptr;
+  ASSERT_EQ(b.Dispatch(vst::effEditGetRect, 0, &rect), 1);
+  EXPECT_EQ(rect->right - rect->left, 1848);
 }
 
 TEST_F(X11EditorTest, KeysNoControlTakesGoOnToTheHost) {
@@ -675,22 +769,62 @@ TEST_F(X11EditorTest, ClipboardTextComesFromItsOwner) {
   EXPECT_EQ(text, "Pad \xc3\xa9t\xc3\xa9");
 }
 
-// vsthost's editor command: a window of its own, a scripted drag, the window saved.
+// vsthost's editor command: a window of its own, a scripted drag, the window saved; with
+// --zoom the host's scale factor sets the editor's size, the window's and the script's pixels.
+// At 100% a click on the options key then chooses Zoom, 200%: vsthost's window takes the size
+// the editor asks for, and the picture is of the 200% editor either way.
 TEST_F(X11EditorTest, VsthostEditorCommandDragsAKnobAndSavesTheWindow) {
-  const std::filesystem::path shot = testing::TestRoot() / "editor.png";
-  const std::filesystem::path report = testing::TestRoot() / "report.txt";
-  const std::string command = std::string("\"") + VSTHOST_BINARY + "\" editor \"" + VANTOR_PLUGIN +
-                              "\" --drag 890,58,890,20 --idle 0 -o \"" + shot.string() + "\" > \"" +
-                              report.string() + "\"";
-  ASSERT_EQ(std::system(command.c_str()), 0);
-  const std::unique_ptr<RasterMemBitmap> picture = LoadPngFile(shot.c_str());
-  ASSERT_NE(picture, nullptr);
-  EXPECT_EQ(picture->Width(), 924);
-  EXPECT_EQ(picture->Height(), 456);
-  std::ifstream in(report);
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_NE(text.find("Editor: 924 x 456, 1 actions,"), std::string::npos) << text;
-  EXPECT_EQ(text.find(" 0 parameter changes"), std::string::npos) << text;
+  std::string changed_at_100;  // the report's line of the changed parameter
+  for (const int zoom : {100, 200}) {
+    SCOPED_TRACE(std::to_string(zoom) + "%");
+    auto px = [zoom](int units) { return std::to_string(UnitsToPixels(units, zoom)); };
+    const std::filesystem::path shot = testing::TestRoot() / "editor.png";
+    const std::filesystem::path report = testing::TestRoot() / "report.txt";
+    const std::string command =
+        std::string("\"") + VSTHOST_BINARY + "\" editor \"" + VANTOR_PLUGIN + "\" --drag " +
+        px(890) + "," + px(58) + "," + px(890) + "," + px(20) +
+        (zoom == 100 ? " --click 65,430" : " --zoom 2") + " --idle 0 -o \"" + shot.string() +
+        "\" > \"" + report.string() + "\"";
+    {
+      // Were the resize refused, the editor would say so in a box that waits for its answer.
+      std::atomic<bool> finished{false};
+      std::unique_ptr<User> user;
+      if (zoom == 100) {
+        user = std::make_unique<User>([&finished](User& u) {
+          ChooseFromSubmenu(MenuItemCentre(100, 20, 4), MenuItemCentre(100, 2, 0))(u);
+          while (!finished) {
+            if (const std::string box = ShownWindow("Zoom"); !box.empty()) {
+              ADD_FAILURE() << "vsthost refused the editor's new size";
+              // A key sent before the box is ready to hear it is lost: sent until it closes.
+              const auto give_up = std::chrono::steady_clock::now() + kPatience;
+              while (!ShownWindow("Zoom").empty() && std::chrono::steady_clock::now() < give_up)
+                u.Answer("key --window " + box + " Return");
+              return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+          }
+        });
+      }
+      EXPECT_EQ(std::system(command.c_str()), 0);
+      finished = true;
+    }
+    const std::unique_ptr<RasterMemBitmap> picture = LoadPngFile(shot.c_str());
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->Width(), 1848);
+    EXPECT_EQ(picture->Height(), 912);
+    std::ifstream in(report);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(
+        text.find("Editor: 1848 x 912, " + std::string(zoom == 100 ? "2" : "1") + " actions,"),
+        std::string::npos)
+        << text;
+    EXPECT_EQ(text.find(" 0 parameter changes"), std::string::npos) << text;
+    // The same drag over the panel changes the main volume alike at both zooms.
+    const std::string changed = text.substr(0, text.find('\n'));
+    EXPECT_EQ(changed.rfind("Parameter 0 ", 0), 0u) << text;
+    if (changed_at_100.empty()) changed_at_100 = changed;
+    EXPECT_EQ(changed, changed_at_100);
+  }
 }
 
 // The one-line editor behind the text entry and the prompts.

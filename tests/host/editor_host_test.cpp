@@ -10,6 +10,7 @@
 #include "core/vantor_params.h"
 #include "editor/editor_test_support.h"
 #include "editor/graphics_headless.h"
+#include "editor/raster/raster_png.h"
 #include "instrument/vantor.h"
 #include "plugin_host.h"
 #include "support/test_home.h"
@@ -27,7 +28,7 @@ constexpr Rect kFilterModeSwitch{382, 250, 402, 290};
 constexpr Rect kSoftClipButton{845, 48, 865, 68};
 // Options menu positions.
 constexpr int kCopy = 0, kPaste = 1, kInit = 2, kMidiSettings = 14, kReload = 15, kSwitchView = 18,
-              kOnline = 19;
+              kOnline = 19, kZoom = 20;
 
 void WriteConfig(const std::string& text) {
   const std::filesystem::path folder = FreshConfigHome() / "Brenwick";
@@ -94,10 +95,16 @@ class EditorRig {
     ui->HandleMouseDrag(x2, y2, mods);
     ui->HandleMouseUp(x2, y2, mods);
   }
-  // The options menu, answered with `path`.
+  // The options menu, answered with `path`; its key lies at 65, 430 in layout units.
   void Option(std::vector<int> path) {
     ui->ChooseNextMenuItem(std::move(path));
-    Click(65, 430);
+    Click(UnitsToPixels(65, ui->zoom()), UnitsToPixels(430, ui->zoom()));
+  }
+  // The editor's size as the host learns it.
+  std::pair<int, int> EditorRect() {
+    ERect* rect = nullptr;
+    if (!Dispatch(effEditGetRect, 0, 0, &rect) || !rect) return {0, 0};
+    return {rect->right - rect->left, rect->bottom - rect->top};
   }
   std::string Info() const { return vantor.editor_parts().info->text(); }
   Control* ControlOf(int param) const {
@@ -433,8 +440,14 @@ TEST(EditorHostTest, OptionsMenuCarriesItsFlagsAndCommandsToTheShell) {
   rig.Click(65, 430);
   ASSERT_EQ(rig.ui->menus().size(), 1u);
   const auto& items = rig.ui->menus()[0].items;
-  ASSERT_EQ(items.size(), 20u);
+  ASSERT_EQ(items.size(), 21u);
   EXPECT_EQ(items[kPaste].text, "Paste Program");
+  EXPECT_EQ(items[kZoom].text, "Zoom");
+  ASSERT_EQ(items[kZoom].submenu.size(), 3u);
+  EXPECT_EQ(items[kZoom].submenu[0].text, "100%");
+  EXPECT_EQ(items[kZoom].submenu[0].flags, kItemChecked);
+  EXPECT_EQ(items[kZoom].submenu[2].text, "200%");
+  EXPECT_EQ(items[kZoom].submenu[2].flags, 0);
   EXPECT_EQ(items[kPaste].flags, kItemDisabled);
   EXPECT_EQ(items[10].flags, kItemDisabled);  // no start-up bank
   EXPECT_EQ(items[11].flags, kItemDisabled);
@@ -512,52 +525,346 @@ TEST(EditorHostTest, SwitchViewShowsTheOtherBackgroundAndTwiceLeavesTheFileAsItW
   EXPECT_EQ(rig.ui->drawing_bitmap()->At(20, 50), light);
 }
 
-TEST(EditorHostTest, ReplacementBitmapsAreUsedAndBadOnesFallBack) {
-  const std::filesystem::path folder = FreshConfigHome();
-  const std::filesystem::path knob = folder / "knob.png";
-  const std::vector<uint8_t> strip = StripPng(24, 24, 47);
-  std::ofstream(knob, std::ios::binary)
-      .write(reinterpret_cast<const char*>(strip.data()),
-             static_cast<std::streamsize>(strip.size()));
-  std::ofstream(folder / "broken.png") << "not a picture";
-  std::filesystem::create_directories(folder / "Brenwick");
-  std::ofstream(folder / "Brenwick" / "vantor.ini")
-      << "[Editor]\nBitmap_Knob=" << knob.string()
-      << "\nBitmap_Handle=" << (folder / "broken.png").string()
-      << "\nBitmap_Button=" << (folder / "missing.png").string() << "\n";
-  EditorRig rig;
-  EXPECT_EQ(rig.vantor.editor_bitmap(layout::kSlotKnob).frames, 47);
-  rig.Set(kMainVolume, 1.0f);
-  rig.ui->Tick();
-  EXPECT_EQ(rig.ui->drawing_bitmap()->At(890, 58), FrameColour(47));
-  // The bad and missing files: the built-in images, whose sizes the layout names.
-  EXPECT_EQ(rig.vantor.editor_bitmap(layout::kSlotHandle).width,
-            kBitmaps[layout::kSlotHandle].width);
-  EXPECT_EQ(rig.vantor.editor_bitmap(layout::kSlotButton).height,
-            kBitmaps[layout::kSlotButton].height);
+// Replacement files are images for 100%: at a larger zoom they are resampled, frame by frame.
+TEST(EditorHostTest, ReplacementBitmapsAreUsedAtEveryZoomAndBadOnesFallBack) {
+  for (const int zoom : kZoomPercents) {
+    SCOPED_TRACE(std::to_string(zoom) + "%");
+    const std::filesystem::path folder = FreshConfigHome();
+    const std::filesystem::path knob = folder / "knob.png";
+    const std::vector<uint8_t> strip = StripPng(24, 24, 47);
+    std::ofstream(knob, std::ios::binary)
+        .write(reinterpret_cast<const char*>(strip.data()),
+               static_cast<std::streamsize>(strip.size()));
+    std::ofstream(folder / "broken.png") << "not a picture";
+    std::filesystem::create_directories(folder / "Brenwick");
+    std::ofstream(folder / "Brenwick" / "vantor.ini")
+        << "[Editor]\nBitmap_Knob=" << knob.string()
+        << "\nBitmap_Handle=" << (folder / "broken.png").string()
+        << "\nBitmap_Button=" << (folder / "missing.png").string() << "\n";
+    EditorRig rig;
+    rig.vantor.ApplyEditorZoom(zoom);
+    const BitmapRef& file = rig.vantor.editor_bitmap(layout::kSlotKnob);
+    EXPECT_EQ(file.frames, 47);
+    EXPECT_EQ(file.width, 24);
+    EXPECT_EQ(file.height, 1128);
+    ASSERT_NE(file.bitmap, nullptr);
+    EXPECT_EQ(file.bitmap->Width(), 24 * zoom / 100);
+    EXPECT_EQ(file.bitmap->Height(), 1128 * zoom / 100);
+    rig.Set(kMainVolume, 1.0f);
+    rig.ui->Tick();
+    // The last frame fills the knob from its first row to its last: no neighbour bleeds in.
+    const Rect knob_pixels = UnitsToPixels(kMainVolumeKnob, zoom);
+    for (const int y : {knob_pixels.top, knob_pixels.bottom - 1})
+      EXPECT_EQ(rig.ui->drawing_bitmap()->At(knob_pixels.left + 3, y), FrameColour(47)) << y;
+    rig.Set(kMainVolume, 0.0f);
+    rig.ui->Tick();
+    EXPECT_EQ(rig.ui->drawing_bitmap()->At(knob_pixels.left + 3, knob_pixels.bottom - 1),
+              FrameColour(1));
+    // The bad and missing files: the built-in images, whose sizes the layout names.
+    EXPECT_EQ(rig.vantor.editor_bitmap(layout::kSlotHandle).width,
+              kBitmaps[layout::kSlotHandle].width);
+    EXPECT_EQ(rig.vantor.editor_bitmap(layout::kSlotButton).height,
+              kBitmaps[layout::kSlotButton].height);
 
-  // Reload Configuration: the knob goes back to the built-in image, the view follows the file.
-  std::ofstream(folder / "Brenwick" / "vantor.ini") << "[Editor]\nSwitch View=true\n";
-  rig.ui->AnswerNextMessage(MessageBoxButton::Yes);
-  rig.Option({kReload});
-  EXPECT_EQ(rig.ui->messages().back().caption, "Reload Configuration");
-  EXPECT_TRUE(rig.vantor.alternative_view());
-  EXPECT_FALSE(rig.vantor.editor_parts().alternative_background->hidden());
-  rig.ui->Tick();
-  EXPECT_NE(rig.ui->drawing_bitmap()->At(890, 58), FrameColour(47));
-  EXPECT_EQ(rig.vantor.editor_bitmap(layout::kSlotKnob).height, kBitmaps[layout::kSlotKnob].height);
+    // Reload Configuration: the knob goes back to the built-in image, the view follows the file.
+    std::ofstream(folder / "Brenwick" / "vantor.ini") << "[Editor]\nSwitch View=true\n";
+    rig.ui->AnswerNextMessage(MessageBoxButton::Yes);
+    rig.Option({kReload});
+    EXPECT_EQ(rig.ui->messages().back().caption, "Reload Configuration");
+    EXPECT_TRUE(rig.vantor.alternative_view());
+    EXPECT_FALSE(rig.vantor.editor_parts().alternative_background->hidden());
+    rig.Set(kMainVolume, 1.0f);
+    rig.ui->Tick();
+    EXPECT_NE(rig.ui->drawing_bitmap()->At(knob_pixels.left + 3, knob_pixels.top), FrameColour(47));
+    EXPECT_EQ(rig.vantor.editor_bitmap(layout::kSlotKnob).height,
+              kBitmaps[layout::kSlotKnob].height);
+    EXPECT_EQ(rig.ui->zoom(), zoom);
+  }
 }
 
-TEST(EditorHostTest, EveryBuiltInBitmapHasItsSizeAndEveryParameterItsControl) {
+// The control the mouse is over at a point of the window (-1 for none).
+int ControlAt(GraphicsHeadless& ui, int x, int y) {
+  ui.HandleMouseOut();
+  ui.HandleMouseOver(x, y, MouseMods{});
+  return ui.mouse_over();
+}
+
+TEST(EditorHostTest, ZoomChosenInTheMenuResizesThroughTheHostAndScalesDrawingAndHitting) {
+  for (const int zoom : {150, 200}) {
+    SCOPED_TRACE(std::to_string(zoom) + "%");
+    FreshConfigHome();
+    EditorRig rig;
+    auto px = [zoom](int units) { return UnitsToPixels(units, zoom); };
+    // At 100%, the control under a corner and the centre of every control.
+    struct Probe {
+      int x, y, control;
+    };
+    std::vector<Probe> probes;
+    for (int i = 1; i < rig.ui->NumControls(); ++i) {
+      const Rect r = rig.ui->GetControl(i)->rect();
+      for (const auto& [x, y] : {std::pair{r.left, r.top}, std::pair{r.right - 1, r.bottom - 1},
+                                 std::pair{(r.left + r.right) / 2, (r.top + r.bottom) / 2}})
+        probes.push_back({x, y, ControlAt(*rig.ui, x, y)});
+    }
+
+    rig.host.size_window_answer = 1;
+    rig.Option({kZoom, zoom == 150 ? 1 : 2});
+    const auto asked = rig.Calls(audioMasterSizeWindow);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].index, px(924));
+    EXPECT_EQ(asked[0].value, px(456));
+    EXPECT_EQ(rig.EditorRect(), std::make_pair(px(924), px(456)));
+    EXPECT_NE(ReadConfigFile().find("Editor Zoom=" + ZoomFactorText(zoom)), std::string::npos);
+    rig.ui->CloseNextMenu();
+    rig.Option({});
+    EXPECT_EQ(rig.ui->menus().back().items[kZoom].submenu[zoom == 150 ? 1 : 2].flags, kItemChecked);
+
+    // Drawn at the new size (what is drawn there: the test of every zoom's drawing below).
+    ASSERT_TRUE(rig.ui->Tick());
+    EXPECT_EQ(rig.ui->drawing_bitmap()->Width(), px(924));
+    EXPECT_EQ(rig.ui->drawing_bitmap()->Height(), px(456));
+    EXPECT_EQ(rig.vantor.editor_bitmap(layout::kSlotBack).bitmap->Width(), px(924));
+
+    // Every control is hit where its zoomed pixels are, as it was at 100%.
+    for (const Probe& p : probes) {
+      EXPECT_EQ(ControlAt(*rig.ui, px(p.x), px(p.y)), p.control) << p.x << "," << p.y;
+      EXPECT_EQ(ControlAt(*rig.ui, px(p.x + 1) - 1, px(p.y + 1) - 1), p.control)
+          << p.x << "," << p.y;
+    }
+    // A drag moves a knob by its zoomed height as it did by its height: the main volume (gearing
+    // 4) goes from bottom to top over four heights.
+    rig.Set(kMainVolume, 0.0f);
+    rig.ui->Tick();
+    rig.host.Clear();
+    rig.Drag(px(890), px(58), px(890), px(58 - 48));
+    EXPECT_NEAR(rig.Get(kMainVolume), 0.5f, 1e-6);
+    rig.ExpectOneGesture(kMainVolume);
+  }
+}
+
+// The slot whose image a control shows, -1 for none.
+int SlotOf(const Vantor& vantor, const Control& control) {
+  if (const auto* bitmap = dynamic_cast<const BitmapControl*>(&control)) {
+    for (int slot = 0; slot < layout::kNumSlots; ++slot)
+      if (vantor.editor_bitmap(slot).bitmap == bitmap->bitmap().bitmap) return slot;
+  }
+  for (const layout::ParamControl& c : layout::kParamControls)
+    if (c.param == control.param_index()) return c.slot;
+  return -1;
+}
+
+// What the editor must show at a zoom, built from the generator's committed images and the
+// layout alone: the background, and over it each control's frame where the frame is opaque.
+// Pixels a frame blends with the background, and the texts, are left out (-1).
+std::vector<int64_t> ExpectedPicture(const Vantor& vantor, const GraphicsHeadless& ui, int zoom) {
+  auto image = [zoom](int slot) {
+    const std::string name = layout::ZoomedFile(kBitmaps[slot].file, zoom);
+    return LoadPngFile(
+        (std::filesystem::path(VANTOR_IMAGE_FOLDER) / std::filesystem::path(name).filename())
+            .c_str());
+  };
+  const int width = UnitsToPixels(924, zoom);
+  const int height = UnitsToPixels(456, zoom);
+  std::vector<int64_t> expected(static_cast<size_t>(width * height), -1);
+  auto paint = [&](const RasterBitmap& from, int src_y, const Rect& units) {
+    const Rect r = UnitsToPixels(units, zoom);
+    for (int y = r.top; y < r.bottom; ++y)
+      for (int x = r.left; x < r.right; ++x) {
+        const RasterPixel p = from.At(x - r.left, y - r.top + src_y);
+        int64_t& e = expected[static_cast<size_t>(y * width + x)];
+        if (RasterAlpha(p) == 255) e = p;
+        if (RasterAlpha(p) != 255 && RasterAlpha(p) != 0) e = -1;
+      }
+  };
+  for (int i = 0; i < ui.NumControls(); ++i) {
+    const Control& c = *ui.GetControl(i);
+    if (c.hidden()) continue;
+    if (dynamic_cast<const TextControl*>(&c) || dynamic_cast<const BwPresetMenu*>(&c) ||
+        dynamic_cast<const BwSplitPointControl*>(&c)) {
+      const Rect r = UnitsToPixels(c.rect(), zoom);
+      for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x)
+          expected[static_cast<size_t>(y * width + x)] = -1;
+      continue;
+    }
+    const int slot = SlotOf(vantor, c);
+    if (slot < 0) continue;
+    const auto strip = image(slot);
+    EXPECT_TRUE(strip) << kBitmaps[slot].file;
+    if (!strip) continue;
+    const int frames = kBitmaps[slot].frames;
+    const int frame_height = strip->Height() / frames;
+    if (const auto* fader = dynamic_cast<const FaderControl*>(&c)) {
+      paint(*strip, 0, fader->HandleRect());
+    } else if (const auto* knob = dynamic_cast<const KnobMultiControl*>(&c)) {
+      paint(*strip, (knob->Frame() - 1) * frame_height, c.rect());
+    } else if (const auto* bitmap = dynamic_cast<const BitmapControl*>(&c)) {
+      paint(*strip, (bitmap->Frame() - 1) * frame_height, c.rect());
+    }
+  }
+  return expected;
+}
+
+// The pixels of `units` (a text field) where the drawing differs from the background image:
+// the text's ink, as a box, and how many aligned 2 x 2 blocks hold ink and how many of those are
+// not of one colour.
+struct Ink {
+  Rect box;
+  int inked_blocks = 0;
+  int mixed_blocks = 0;
+};
+Ink InkIn(const RasterBitmap& drawn, const RasterBitmap& background, const Rect& units, int zoom) {
+  const Rect r = UnitsToPixels(units, zoom);
+  Ink ink;
+  ink.box = {r.right, r.bottom, r.left, r.top};
+  for (int y = r.top; y < r.bottom; ++y)
+    for (int x = r.left; x < r.right; ++x)
+      if (drawn.At(x, y) != background.At(x, y)) {
+        ink.box = {std::min(ink.box.left, x), std::min(ink.box.top, y),
+                   std::max(ink.box.right, x + 1), std::max(ink.box.bottom, y + 1)};
+      }
+  for (int y = r.top & ~1; y + 1 < r.bottom; y += 2)
+    for (int x = r.left & ~1; x + 1 < r.right; x += 2) {
+      bool inked = false;
+      bool mixed = false;
+      for (int k = 0; k < 4; ++k) {
+        const int px = x + k % 2, py = y + k / 2;
+        inked = inked || drawn.At(px, py) != background.At(px, py);
+        mixed = mixed || drawn.At(px, py) != drawn.At(x, y);
+      }
+      ink.inked_blocks += inked;
+      ink.mixed_blocks += inked && mixed;
+    }
+  return ink;
+}
+
+// The editor at every zoom shows the generator's images of that zoom, pixel for pixel, and its
+// own texts rasterised at the zoomed size: their ink grows with the zoom, and at 200% it is
+// not 100% text with its pixels doubled.
+TEST(EditorHostTest, AtEveryZoomTheEditorShowsTheGeneratorsDrawingOfThatZoom) {
+  for (const bool alternative : {false, true}) {
+    std::vector<Ink> at_100;
+    for (const int zoom : kZoomPercents) {
+      SCOPED_TRACE(std::to_string(zoom) + (alternative ? "%, alternative view" : "%"));
+      WriteConfig(alternative ? "[Editor]\nSwitch View=true\n" : "");
+      EditorRig rig;
+      rig.vantor.ApplyEditorZoom(zoom);
+      // Every built-in image: the layout's size in units, drawn at the zoom's size in pixels.
+      for (int slot = 0; slot < layout::kNumSlots; ++slot) {
+        const BitmapRef& b = rig.vantor.editor_bitmap(slot);
+        SCOPED_TRACE(kBitmaps[slot].file);
+        ASSERT_NE(b.bitmap, nullptr);
+        EXPECT_EQ(b.width, kBitmaps[slot].width);
+        EXPECT_EQ(b.height, kBitmaps[slot].height);
+        EXPECT_EQ(b.frames, kBitmaps[slot].frames);
+        EXPECT_EQ(b.bitmap->Width(), kBitmaps[slot].width * zoom / 100);
+        EXPECT_EQ(b.bitmap->Height(), kBitmaps[slot].height * zoom / 100);
+      }
+      rig.Set(kSoftClipping, 1.0f);  // a lit button among the dark ones
+      rig.Set(kVcoOctave, 1.0f);
+      rig.ui->RedrawAll();
+      const std::vector<int64_t> expected = ExpectedPicture(rig.vantor, *rig.ui, zoom);
+      const RasterBitmap& drawn = *rig.ui->drawing_bitmap();
+      ASSERT_EQ(drawn.Width(), UnitsToPixels(924, zoom));
+      ASSERT_EQ(drawn.Height(), UnitsToPixels(456, zoom));
+      size_t known = 0;
+      size_t differing = 0;
+      for (int y = 0; y < drawn.Height(); ++y)
+        for (int x = 0; x < drawn.Width(); ++x) {
+          const int64_t e = expected[static_cast<size_t>(y * drawn.Width() + x)];
+          if (e < 0) continue;
+          ++known;
+          if (drawn.At(x, y) != static_cast<RasterPixel>(e)) ++differing;
+        }
+      EXPECT_EQ(differing, 0u);
+      // Nearly all of it is known: only the texts and the soft edges of the controls are not.
+      EXPECT_GT(known, expected.size() * 9 / 10);
+
+      const auto background = LoadPngFile(
+          (std::filesystem::path(VANTOR_IMAGE_FOLDER) /
+           std::filesystem::path(
+               layout::ZoomedFile(
+                   kBitmaps[alternative ? layout::kSlotAltBack : layout::kSlotBack].file, zoom))
+               .filename())
+              .c_str());
+      ASSERT_TRUE(background);
+      const Rect fields[] = {layout::kProgramDisplay, layout::kInfoLine, layout::kSplitPoint};
+      for (size_t i = 0; i < std::size(fields); ++i) {
+        const Ink ink = InkIn(drawn, *background, fields[i], zoom);
+        SCOPED_TRACE("text field " + std::to_string(i));
+        ASSERT_FALSE(ink.box.IsEmpty());
+        if (zoom == 100) {
+          at_100.push_back(ink);
+          continue;
+        }
+        const Rect& one = at_100[i].box;
+        EXPECT_NEAR(ink.box.Height(), one.Height() * zoom / 100.0, 2.0);
+        EXPECT_NEAR(ink.box.Width(), one.Width() * zoom / 100.0, 3.0 + one.Width() * 0.04);
+        EXPECT_NEAR(ink.box.left, one.left * zoom / 100.0, 3.0);
+        EXPECT_NEAR(ink.box.top, one.top * zoom / 100.0, 2.0);
+        // Doubled pixels would leave every 2 x 2 block of ink one colour.
+        if (zoom == 200) {
+          EXPECT_GT(ink.mixed_blocks, ink.inked_blocks / 2);
+        }
+      }
+    }
+  }
+}
+
+// A host that does not resize its window keeps the editor as it is; the choice is remembered
+// and the editor opens at it the next time.
+TEST(EditorHostTest, AZoomTheHostRefusesWaitsForTheNextOpening) {
   FreshConfigHome();
   EditorRig rig;
-  for (int slot = 0; slot < layout::kNumSlots; ++slot) {
-    const BitmapRef& b = rig.vantor.editor_bitmap(slot);
-    ASSERT_NE(b.bitmap, nullptr) << kBitmaps[slot].file;
-    EXPECT_EQ(b.width, kBitmaps[slot].width) << kBitmaps[slot].file;
-    EXPECT_EQ(b.height, kBitmaps[slot].height) << kBitmaps[slot].file;
-    EXPECT_EQ(b.frames, kBitmaps[slot].frames) << kBitmaps[slot].file;
-  }
+  rig.host.size_window_answer = 0;
+  rig.Option({kZoom, 2});
+  EXPECT_EQ(rig.Calls(audioMasterSizeWindow).size(), 1u);
+  EXPECT_EQ(rig.ui->zoom(), 100);
+  EXPECT_EQ(rig.EditorRect(), std::make_pair(924, 456));
+  EXPECT_EQ(rig.ui->drawing_bitmap()->Width(), 924);
+  EXPECT_EQ(rig.vantor.editor_bitmap(layout::kSlotBack).bitmap->Width(), 924);
+  ASSERT_FALSE(rig.ui->messages().empty());
+  EXPECT_EQ(rig.ui->messages().back().caption, "Zoom");
+  EXPECT_NE(ReadConfigFile().find("Editor Zoom=2"), std::string::npos);
+  // Still working at 100%: the soft clip button switches where it always was.
+  rig.Click(855, 58);
+  EXPECT_EQ(rig.Get(kSoftClipping), 1.0f);
+
+  rig.Dispatch(effEditClose);
+  EXPECT_EQ(rig.EditorRect(), std::make_pair(1848, 912));
+  EXPECT_EQ(rig.vantor.editor_bitmap(layout::kSlotBack).bitmap->Width(), 1848);
+}
+
+// Without a zoom chosen, the host's scale factor and then the display's density decide.
+TEST(EditorHostTest, TheFirstZoomComesFromTheHostOrTheDisplayAndAChosenOneComesFirst) {
+  FreshConfigHome();
+  EditorRig rig;
+  rig.ui->CloseEditorWindow();
+  rig.ui->set_display_zoom(200);
+  EXPECT_EQ(rig.EditorRect(), std::make_pair(1848, 912));
+  AEffect* e = rig.vantor.effect();
+  EXPECT_EQ(e->dispatcher(e, effVendorSpecific, PluginVst::kScaleFactorIndex,
+                          PluginVst::kScaleFactorValue, nullptr, 1.4f),
+            1);
+  EXPECT_EQ(rig.EditorRect(), std::make_pair(1386, 684));
+  EXPECT_EQ(e->dispatcher(e, effVendorSpecific, PluginVst::kScaleFactorIndex,
+                          PluginVst::kScaleFactorValue, nullptr, -1.0f),
+            0);
+  EXPECT_EQ(rig.EditorRect(), std::make_pair(1386, 684));
+
+  WriteConfig("[Global]\nEditor Zoom=100%\n");
+  EditorRig chosen;
+  chosen.ui->CloseEditorWindow();
+  chosen.ui->set_display_zoom(200);
+  AEffect* c = chosen.vantor.effect();
+  c->dispatcher(c, effVendorSpecific, PluginVst::kScaleFactorIndex, PluginVst::kScaleFactorValue,
+                nullptr, 2.0f);
+  EXPECT_EQ(chosen.EditorRect(), std::make_pair(924, 456));
+}
+
+TEST(EditorHostTest, EveryParameterButTheEnsemblesHasOneControl) {
+  FreshConfigHome();
+  EditorRig rig;
   // Each parameter but the ensemble's speeds and depths has exactly one control.
   std::vector<int> controls(kParamCount, 0);
   for (int i = 0; i < rig.ui->NumControls(); ++i) {

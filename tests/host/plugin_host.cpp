@@ -46,6 +46,8 @@ intptr_t HostCallback(vst::AEffect* /*effect*/, int32_t opcode, int32_t index, i
       return host->answer_time ? reinterpret_cast<intptr_t>(&host->time) : 0;
     case vst::audioMasterGetCurrentProcessLevel:
       return host->process_level;
+    case vst::audioMasterSizeWindow:
+      return host->size_window_answer;
     case vst::audioMasterProcessEvents: {
       const auto* events = static_cast<const vst::VstEvents*>(ptr);
       for (int i = 0; i < events->numEvents; ++i) {

@@ -18,6 +18,7 @@ struct HostState {
   bool answer_time = false;
   intptr_t process_events_answer = 1;
   intptr_t process_level = vst::kVstProcessLevelRealtime;
+  intptr_t size_window_answer = 0;  // audioMasterSizeWindow: 1 resizes, 0 refuses
 
   struct Call {
     int32_t opcode;

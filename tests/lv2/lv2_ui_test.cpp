@@ -3,6 +3,7 @@
 // without instance access the UI's own instrument follows the host's port events.
 #include <gtest/gtest.h>
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <dlfcn.h>
 
@@ -57,12 +58,28 @@ class Lv2UiTest : public ::testing::Test {
     if (ui_) descriptor_->cleanup(ui_);
     if (library_) dlclose(library_);
     if (display_) {
+      SetDpi(0);
       XDestroyWindow(display_, parent_);
       XCloseDisplay(display_);
     }
   }
 
-  void Open(bool instance_access) {
+  // The screen density the desktop gives in the X resources (Xft.dpi), or none for 0.
+  void SetDpi(int dpi) {
+    const Window root = DefaultRootWindow(display_);
+    const std::string resources = "Xft.dpi:\t" + std::to_string(dpi) + "\n";
+    if (dpi) {
+      XChangeProperty(display_, root, XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                      reinterpret_cast<const unsigned char*>(resources.data()),
+                      static_cast<int>(resources.size()));
+    } else {
+      XDeleteProperty(display_, root, XA_RESOURCE_MANAGER);
+    }
+    XSync(display_, False);
+  }
+
+  // Opens the UI; it tells the host its size, that of the editor at `zoom` percent.
+  void Open(bool instance_access, int zoom = 100) {
     LV2UI_Resize resize{this, [](LV2UI_Feature_Handle self, int width, int height) {
                           static_cast<Lv2UiTest*>(self)->size_ = {width, height};
                           return 0;
@@ -79,7 +96,7 @@ class Lv2UiTest : public ::testing::Test {
     idle_ = static_cast<const LV2UI_Idle_Interface*>(
         descriptor_->extension_data(LV2_UI__idleInterface));
     ASSERT_NE(idle_, nullptr);
-    EXPECT_EQ(size_, std::make_pair(924, 456));
+    EXPECT_EQ(size_, std::make_pair(924 * zoom / 100, 456 * zoom / 100));
     // The widget is the editor's window, a child of the host's.
     Window root = 0, parent = 0, *children = nullptr;
     unsigned count = 0;
@@ -150,13 +167,23 @@ TEST_F(Lv2UiTest, TheInstancesEditorWritesItsChangesAndAProgramChangeWritesEvery
   EXPECT_EQ(WrittenTo(12), std::vector<float>{probe.Control("polyphony")});
 }
 
+// At a screen density of 144 dots per inch the editor opens at 150%, asks the host for that
+// size and is clicked in its zoomed pixels.
 TEST_F(Lv2UiTest, WithoutInstanceAccessItsOwnInstrumentFollowsThePortsAndWritesItsChanges) {
-  Open(false);
-  for (const float from_host : {1.0f, 0.0f}) {
-    writes_.values.clear();
-    descriptor_->port_event(ui_, kSaw16Port, sizeof(float), 0, &from_host);
-    ASSERT_TRUE(ClickAndIdle(223, 256, [&] { return !WrittenTo(kSaw16Port).empty(); }));
-    EXPECT_EQ(WrittenTo(kSaw16Port), std::vector<float>{1.0f - from_host});
+  for (const int dpi : {0, 144}) {
+    SCOPED_TRACE(dpi);
+    const int zoom = dpi ? 150 : 100;
+    SetDpi(dpi);
+    if (ui_) descriptor_->cleanup(ui_);
+    ui_ = nullptr;
+    Open(false, zoom);
+    for (const float from_host : {1.0f, 0.0f}) {
+      writes_.values.clear();
+      descriptor_->port_event(ui_, kSaw16Port, sizeof(float), 0, &from_host);
+      ASSERT_TRUE(ClickAndIdle(223 * zoom / 100, 256 * zoom / 100,
+                               [&] { return !WrittenTo(kSaw16Port).empty(); }));
+      EXPECT_EQ(WrittenTo(kSaw16Port), std::vector<float>{1.0f - from_host});
+    }
   }
 }
 

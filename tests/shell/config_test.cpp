@@ -114,6 +114,30 @@ TEST_F(ConfigTest, ValuesAreReadAsTheyStand) {
   EXPECT_TRUE(plugin.automated.empty());
 }
 
+// "Editor Zoom" holds a factor or a percentage; the nearest of 1, 1.5 and 2 is taken (halfway:
+// the smaller), anything but a positive number is ignored, and the factor is written back.
+TEST_F(ConfigTest, TheEditorZoomIsReadAsTheNearestFactorAndWrittenAsOne) {
+  const struct {
+    const char* text;
+    int percent;          // 0: not a zoom, the key is ignored
+    const char* written;  // as "Save Configuration" writes it back
+  } cases[] = {{"1", 100, "1"},      {"1.5", 150, "1.5"}, {"2", 200, "2"},    {"150%", 150, "1.5"},
+               {"200 %", 200, "2"},  {"1.24", 100, "1"},  {"1.25", 100, "1"}, {"1.26", 150, "1.5"},
+               {"1.75", 150, "1.5"}, {"1.76", 200, "2"},  {"3", 200, "2"},    {"130%", 150, "1.5"},
+               {"0", 0, ""},         {"-1", 0, ""},       {"abc", 0, ""},     {"nan", 0, ""},
+               {"", 0, ""}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    WriteText(IniPath(), "[Global]\nEditor Zoom="s + c.text + "\n");
+    TestVantor plugin;
+    EXPECT_EQ(plugin.editor_zoom(), c.percent);
+    ASSERT_TRUE(plugin.WriteConfig(kConfigEditorZoom));
+    // An ignored value stays as the user wrote it.
+    const std::string kept = "[Global]\nEditor Zoom="s + (c.percent ? c.written : c.text) + "\n";
+    EXPECT_EQ(ReadText(IniPath()).substr(0, kept.size()), kept);
+  }
+}
+
 TEST_F(ConfigTest, GarbageFilesAreReadWithoutCrashing) {
   std::string garbage = "\xff\xfe[MIDI Control\nCC1=\x80\x81\n[MIDI Control]\nCC5=";
   garbage += std::string(200000, '7');

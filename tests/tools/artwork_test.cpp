@@ -1,5 +1,5 @@
-// The images in resources/img are the generator's drawing of the current layout: a control
-// moved in the layout without redrawing the artwork (./vantor.sh artwork) fails here.
+// The images in resources/img are the generator's drawing of the current layout at every zoom:
+// a control moved in the layout without redrawing the artwork (./vantor.sh artwork) fails here.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -29,22 +29,31 @@ TEST(ArtworkTest, TheCommittedImagesAreTheGeneratorsDrawingOfTheLayout) {
       std::string("\"") + VANTOR_ARTWORK_TOOL + "\" \"" + drawn.string() + "\" > /dev/null";
   ASSERT_EQ(std::system(command.c_str()), 0) << "the generator failed (are the DejaVu fonts, "
                                                 "fonts-dejavu-extra among them, installed?)";
-  for (const layout::BitmapSpec& desc : layout::kBitmaps) {
-    const std::string name = std::filesystem::path(desc.file).filename().string();
-    const auto committed = LoadPngFile((std::filesystem::path(VANTOR_IMAGE_FOLDER) / name).c_str());
-    const auto fresh = LoadPngFile((drawn / name).c_str());
-    ASSERT_TRUE(committed && fresh) << name;
-    ASSERT_EQ(committed->Width(), desc.width) << name;
-    ASSERT_EQ(committed->Height(), desc.height) << name;
-    ASSERT_EQ(fresh->Width(), desc.width) << name;
-    ASSERT_EQ(fresh->Height(), desc.height) << name;
-    int worst = 0;
-    for (int y = 0; y < desc.height; ++y)
-      for (int x = 0; x < desc.width; ++x)
-        worst = std::max(worst, Difference(committed->At(x, y), fresh->At(x, y)));
-    EXPECT_LE(worst, kTolerance) << name
-                                 << " differs from the generator's drawing: run "
-                                    "./vantor.sh artwork and commit the images";
+  for (const int zoom : kZoomPercents) {
+    for (const layout::BitmapSpec& desc : layout::kBitmaps) {
+      const std::string name =
+          std::filesystem::path(layout::ZoomedFile(desc.file, zoom)).filename().string();
+      const auto committed =
+          LoadPngFile((std::filesystem::path(VANTOR_IMAGE_FOLDER) / name).c_str());
+      const auto fresh = LoadPngFile((drawn / name).c_str());
+      ASSERT_TRUE(committed && fresh) << name;
+      // Every frame of a strip is a whole number of pixels, so frames stay aligned.
+      const int width = desc.width * zoom / 100;
+      const int height = desc.height * zoom / 100;
+      ASSERT_EQ(desc.width * zoom % 100, 0) << name;
+      ASSERT_EQ(desc.height / desc.frames * zoom % 100, 0) << name;
+      ASSERT_EQ(committed->Width(), width) << name;
+      ASSERT_EQ(committed->Height(), height) << name;
+      ASSERT_EQ(fresh->Width(), width) << name;
+      ASSERT_EQ(fresh->Height(), height) << name;
+      int worst = 0;
+      for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+          worst = std::max(worst, Difference(committed->At(x, y), fresh->At(x, y)));
+      EXPECT_LE(worst, kTolerance) << name
+                                   << " differs from the generator's drawing: run "
+                                      "./vantor.sh artwork and commit the images";
+    }
   }
 }
 

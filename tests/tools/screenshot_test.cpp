@@ -39,9 +39,24 @@ TEST(ScreenshotTest, BothViewsAndAScriptedSwitchOfTheView) {
   EXPECT_TRUE(SamePixels(*dark, *switched));
 }
 
+// At 2x the picture and the actions' coordinates are twice as large: the options key lies at
+// 130, 860, and choosing "Switch View" there gives the alternative view at 2x.
+TEST(ScreenshotTest, ZoomedPictureAndScriptInZoomedPixels) {
+  const auto dark = Shot("dark2.png", "--zoom 2 --alt-view");
+  const auto switched = Shot("switched2.png", "--zoom 2 --menu 18 --click 130,860");
+  const auto middle = Shot("middle.png", "--zoom 1.5");
+  ASSERT_TRUE(dark && switched && middle);
+  EXPECT_EQ(dark->Width(), 1848);
+  EXPECT_EQ(dark->Height(), 912);
+  EXPECT_TRUE(SamePixels(*dark, *switched));
+  EXPECT_EQ(middle->Width(), 1386);
+  EXPECT_EQ(middle->Height(), 684);
+}
+
 TEST(ScreenshotTest, RefusesWhatItCannotDo) {
   EXPECT_EQ(Shot("none.png", "--click 10"), nullptr);
   EXPECT_EQ(Shot("none.png", "--bogus"), nullptr);
+  EXPECT_EQ(Shot("none.png", "--zoom 1.25"), nullptr);
   const std::string no_output = std::string("\"") + VANTOR_SCREENSHOT_TOOL + "\" 2> /dev/null";
   EXPECT_NE(std::system(no_output.c_str()), 0);
 }

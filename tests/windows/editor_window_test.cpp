@@ -24,10 +24,19 @@ constexpr int kParam = kFilterCutoff;  // a continuous parameter from 0 to 1
 
 // What the host was told of edits, in order: (opcode, parameter).
 std::vector<std::pair<int32_t, int32_t>> g_heard;
+// The window audioMasterSizeWindow resizes (its inside); without one the host refuses.
+HWND g_resized_frame = nullptr;
 
-intptr_t VST_CALL RecordingHost(vst::AEffect*, int32_t opcode, int32_t index, intptr_t, void*,
+intptr_t VST_CALL RecordingHost(vst::AEffect*, int32_t opcode, int32_t index, intptr_t value, void*,
                                 float) {
   if (opcode == vst::audioMasterVersion) return 2400;
+  if (opcode == vst::audioMasterSizeWindow && g_resized_frame) {
+    RECT outer = {0, 0, index, static_cast<LONG>(value)};
+    AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongW(g_resized_frame, GWL_STYLE)),
+                       FALSE, 0);
+    return SetWindowPos(g_resized_frame, nullptr, 0, 0, outer.right - outer.left,
+                        outer.bottom - outer.top, SWP_NOMOVE | SWP_NOZORDER) != 0;
+  }
   if (opcode == vst::audioMasterAutomate || opcode == vst::audioMasterBeginEdit ||
       opcode == vst::audioMasterEndEdit)
     g_heard.emplace_back(opcode, index);
@@ -143,7 +152,7 @@ class EditorWindowTest : public ::testing::Test {
     ui = std::make_unique<GraphicsWin>(&vantor);
     ui->PrepareDrawing();  // as the plug-in object does for its own editor
     // Control 0 is the background, which never takes input.
-    ui->Add(std::make_unique<Patch>(&vantor, Rect{0, 0, ui->Width(), ui->Height()},
+    ui->Add(std::make_unique<Patch>(&vantor, Rect{0, 0, ui->layout_width(), ui->layout_height()},
                                     RasterMakePixel(255, 60, 60, 70)));
     patch = ui->Add(std::make_unique<Patch>(&vantor, Rect{100, 50, 200, 120},
                                             RasterMakePixel(255, 200, 40, 30)));
@@ -169,6 +178,8 @@ TEST_F(EditorWindowTest, OpensAsAChildOfTheHostWindowAndPaintsWhatTheControlsDra
   // Painted on the window's first paint or redraw timer.
   EXPECT_TRUE(PumpUntil([&] { return PixelOnScreen(window, 150, 80) == RGB(200, 40, 30); }));
   EXPECT_EQ(std::string(ui->ApiName()), "Windows GDI");
+  // The prefix's screen has Windows' own density, 96 dots per inch: 100%.
+  EXPECT_EQ(ui->DisplayZoom(), 100);
   EXPECT_TRUE(SaveWindowPicture(window, platform::ModuleFolder() + "editor_window.png"));
 }
 
@@ -348,6 +359,54 @@ TEST(PluginEditorTest, TheSplitMenuEndsItsGestureWhenItCloses) {
   EXPECT_EQ(g_heard, (Heard{{vst::audioMasterBeginEdit, kKeySplitPoint},
                             {vst::audioMasterAutomate, kKeySplitPoint},
                             {vst::audioMasterEndEdit, kKeySplitPoint}}));
+  effect->dispatcher(effect, vst::effEditClose, 0, 0, nullptr, 0.0f);
+}
+
+// "Zoom" is the options menu's last item and "200%" the last of its submenu: the keys go up to
+// it, into the submenu and down to its third item. The host resizes its window when asked, and
+// the editor follows: a click at the zoomed place of a button switches that button.
+TEST(PluginEditorTest, ZoomFromTheOptionsMenuResizesThroughTheHost) {
+  HostFrame host;
+  g_resized_frame = host.window;
+  Vantor vantor(RecordingHost);
+  // The zoom chosen is remembered in the prefix's configuration file, which the other editor
+  // tests share: it is put back as it was, however the test ends.
+  struct KeepFile {
+    std::string path;
+    std::vector<uint8_t> bytes;
+    ~KeepFile() { platform::WriteWholeFile(path, bytes.data(), bytes.size()); }
+  } keep{vantor.config_path(), {}};
+  ASSERT_TRUE(platform::ReadWholeFile(keep.path, &keep.bytes));
+  vst::AEffect* effect = vantor.effect();
+  effect->dispatcher(effect, vst::effOpen, 0, 0, nullptr, 0.0f);
+  effect->setParameter(effect, kBank1Saw16, 1.0f);
+  ASSERT_EQ(effect->dispatcher(effect, vst::effEditOpen, 0, 0, host.window, 0.0f), 1);
+  HWND editor = static_cast<HWND>(vantor.graphics().NativeWindow());
+  g_menu_keys = {VK_UP, VK_RIGHT, VK_DOWN, VK_DOWN, VK_RETURN};
+  SetTimer(nullptr, 0, 10, TypeIntoMenu);
+  PostMessageW(editor, WM_LBUTTONDOWN, MK_LBUTTON, Point(65, 430));
+  PostMessageW(editor, WM_LBUTTONUP, 0, Point(65, 430));
+  EXPECT_TRUE(PumpUntil([&] { return vantor.graphics().zoom() == 200; }));
+  g_resized_frame = nullptr;
+  RECT inside;
+  GetClientRect(host.window, &inside);
+  EXPECT_EQ(inside.right, 1848);
+  EXPECT_EQ(inside.bottom, 912);
+  GetClientRect(editor, &inside);
+  EXPECT_EQ(inside.right, 1848);
+  EXPECT_EQ(inside.bottom, 912);
+  vst::ERect* rect = nullptr;
+  ASSERT_EQ(effect->dispatcher(effect, vst::effEditGetRect, 0, 0, &rect, 0.0f), 1);
+  EXPECT_EQ(rect->right - rect->left, 1848);
+  // The screen shows the zoomed drawing: its panel below the button, in the lower right corner.
+  const RasterBitmap& drawn = *vantor.graphics().drawing_bitmap();
+  EXPECT_TRUE(PumpUntil([&] {
+    const RasterPixel p = drawn.At(1800, 880);
+    return PixelOnScreen(editor, 1800, 880) == RGB(RasterRed(p), RasterGreen(p), RasterBlue(p));
+  }));
+  PostMessageW(editor, WM_LBUTTONDOWN, MK_LBUTTON, Point(446, 512));
+  PostMessageW(editor, WM_LBUTTONUP, 0, Point(446, 512));
+  EXPECT_TRUE(PumpUntil([&] { return effect->getParameter(effect, kBank1Saw16) == 0.0f; }));
   effect->dispatcher(effect, vst::effEditClose, 0, 0, nullptr, 0.0f);
 }
 

@@ -1,6 +1,9 @@
 // Draws the editor's fifteen bitmaps. Every control's slot, scale and label is placed from the
 // editor layout itself, so the artwork follows the layout wherever a control moves.
 //
+// Each bitmap is drawn at every zoom the editor offers, from the same drawing: name.png at
+// 100%, name@1.5x.png and name@2x.png.
+//
 //   artwork OUTPUT_FOLDER [FONT_FOLDER]
 #include <algorithm>
 #include <cstdio>
@@ -27,24 +30,28 @@ using layout::ParamControl;
 // take the regular condensed face, which fits them side by side.
 struct Fonts {
   std::unique_ptr<Font> logo, title, label, small, legend, legend_small, caption, band, button;
+  // The legend at 100%, by whose width a choice of size is made, so that every zoom makes the
+  // same choice.
+  std::unique_ptr<Font> legend_at_100;
 };
 
-std::optional<Fonts> OpenFonts(const std::string& folder) {
+std::optional<Fonts> OpenFonts(const std::string& folder, float scale) {
   const std::string bold = folder + "/DejaVuSans-Bold.ttf";
   const std::string condensed_bold = folder + "/DejaVuSansCondensed-Bold.ttf";
   const std::string condensed = folder + "/DejaVuSansCondensed.ttf";
   Fonts f;
-  f.logo = Font::Open(bold, 25.0f);
-  f.title = Font::Open(bold, 9.0f);
-  f.label = Font::Open(condensed, 9.0f);
-  f.small = Font::Open(condensed_bold, 8.0f);
-  f.legend = Font::Open(condensed, 9.0f);
-  f.legend_small = Font::Open(condensed, 8.0f);
-  f.caption = Font::Open(condensed_bold, 9.0f);
-  f.band = Font::Open(bold, 10.0f);
-  f.button = Font::Open(condensed_bold, 9.0f);
-  if (!f.logo || !f.title || !f.label || !f.small || !f.legend || !f.legend_small || !f.caption ||
-      !f.band || !f.button) {
+  f.logo = Font::Open(bold, 25.0f, scale);
+  f.title = Font::Open(bold, 9.0f, scale);
+  f.label = Font::Open(condensed, 9.0f, scale);
+  f.small = Font::Open(condensed_bold, 8.0f, scale);
+  f.legend = Font::Open(condensed, 9.0f, scale);
+  f.legend_small = Font::Open(condensed, 8.0f, scale);
+  f.caption = Font::Open(condensed_bold, 9.0f, scale);
+  f.band = Font::Open(bold, 10.0f, scale);
+  f.button = Font::Open(condensed_bold, 9.0f, scale);
+  f.legend_at_100 = Font::Open(condensed, 9.0f);
+  if (!f.legend_at_100 || !f.logo || !f.title || !f.label || !f.small || !f.legend ||
+      !f.legend_small || !f.caption || !f.band || !f.button) {
     fprintf(stderr,
             "artwork: the DejaVu fonts (fonts-dejavu-core, fonts-dejavu-extra) are needed in %s\n",
             folder.c_str());
@@ -427,15 +434,15 @@ std::vector<Rect> ControlRects() {
   return all;
 }
 
-// Legends keep two pixels from each other and stay off every control; false (and a report)
+// Legends keep `spacing` units from each other and stay off every control; false (and a report)
 // for each that does not.
-bool CheckClearances() {
+bool CheckClearances(float spacing) {
   bool ok = true;
   for (size_t i = 0; i < g_placed.size(); ++i) {
     const Placed& a = g_placed[i];
     for (size_t j = i + 1; j < g_placed.size(); ++j) {
       const Placed& b = g_placed[j];
-      if (Overlap(a.box, b.box, 2.0f)) {
+      if (Overlap(a.box, b.box, spacing)) {
         fprintf(stderr, "artwork: \"%s\" and \"%s\" run into each other\n", a.what.c_str(),
                 b.what.c_str());
         ok = false;
@@ -696,9 +703,10 @@ void DrawPositionTexts(Canvas& c, Fonts& f, const PositionTexts& p, Rgba colour)
     return r.top + (i + 0.5f) * h + font.CapHeight() * 0.5f;
   };
   Font* font = f.legend.get();
+  Font& judge = *f.legend_at_100;
   for (int i = 0; i < n; ++i) {
     if (!ClearOfControls(
-            LegendBox(*font, p.texts[static_cast<size_t>(i)], x, baseline(*font, i), align)))
+            LegendBox(judge, p.texts[static_cast<size_t>(i)], x, baseline(judge, i), align)))
       font = f.legend_small.get();
   }
   for (int i = 0; i < n; ++i)
@@ -812,10 +820,10 @@ void DrawBar(Canvas& c, Fonts& f) {
   DrawDisplay(c, {i.left - 4.0f, i.top - 3.0f, i.right + 4.0f, i.bottom + 3.0f});
 }
 
-Canvas Background(const Theme& t, Fonts& f) {
+Canvas Background(const Theme& t, Fonts& f, float s) {
   g_placed.clear();
   const float cap = f.legend->CapHeight();
-  Canvas c(layout::kWidth, layout::kHeight, t.backdrop);
+  Canvas c(layout::kWidth, layout::kHeight, t.backdrop, s);
   c.Fill(
       {0, 0, float(layout::kWidth), float(layout::kHeight)}, [](float, float) { return -1.0f; },
       [&](float, float y) {
@@ -881,8 +889,8 @@ Canvas Background(const Theme& t, Fonts& f) {
 // ---- The control bitmaps
 
 // A fader cap: dark, ribbed, with a white line across its middle.
-Canvas Handle() {
-  Canvas c(20, 20);
+Canvas Handle(float s) {
+  Canvas c(20, 20, {}, s);
   c.Shadow(
       {1, 1, 19, 19}, [](float x, float y) { return RoundBox(x, y - 1, 2, 2, 18, 18, 2.5f); },
       Hex(0, 0.5f), 2);
@@ -903,8 +911,8 @@ Canvas Handle() {
 }
 
 // A square push button with a lamp window; frame 2 is lit.
-Canvas Button(Rgba lit) {
-  Canvas c(20, 40);
+Canvas Button(Rgba lit, float s) {
+  Canvas c(20, 40, {}, s);
   for (int frame = 0; frame < 2; ++frame) {
     const float o = frame * 20.0f;
     const bool on = frame == 1;
@@ -936,9 +944,9 @@ Canvas Button(Rgba lit) {
 }
 
 // A black knob with a white pointer, turned over 270 degrees in 47 steps.
-Canvas KnobStrip() {
+Canvas KnobStrip(float s) {
   constexpr int kFrames = 47;
-  Canvas c(24, 24 * kFrames);
+  Canvas c(24, 24 * kFrames, {}, s);
   for (int frame = 0; frame < kFrames; ++frame) {
     const float o = frame * 24.0f;
     const float cx = 12, cy = o + 12;
@@ -968,8 +976,8 @@ Canvas KnobStrip() {
 }
 
 // A bat-handle toggle on a dark plate: frame 1 lever down, frame 2 lever up.
-Canvas Toggle() {
-  Canvas c(20, 40);
+Canvas Toggle(float s) {
+  Canvas c(20, 40, {}, s);
   for (int frame = 0; frame < 2; ++frame) {
     const float o = frame * 20.0f;
     const float cx = 10, cy = o + 10;
@@ -1000,8 +1008,8 @@ Canvas Toggle() {
 }
 
 // A vertical slide switch of n positions, frame i with the slider in position i.
-Canvas Slide(int n, int frame_height) {
-  Canvas c(20, frame_height * n);
+Canvas Slide(int n, int frame_height, float s) {
+  Canvas c(20, frame_height * n, {}, s);
   const float step = static_cast<float>(frame_height) / n;
   for (int frame = 0; frame < n; ++frame) {
     const float o = frame * float(frame_height);
@@ -1026,8 +1034,8 @@ Canvas Slide(int n, int frame_height) {
 }
 
 // A fluted selector knob with a pointer at position i of n.
-Canvas Selector(int n) {
-  Canvas c(30, 30 * n);
+Canvas Selector(int n, float s) {
+  Canvas c(30, 30 * n, {}, s);
   for (int frame = 0; frame < n; ++frame) {
     const float o = frame * 30.0f;
     const float cx = 15, cy = o + 15;
@@ -1058,8 +1066,8 @@ Canvas Selector(int n) {
   return c;
 }
 
-Canvas Lamp() {
-  Canvas c(12, 12);
+Canvas Lamp(float s) {
+  Canvas c(12, 12, {}, s);
   c.Shadow(
       {0, 0, 12, 12}, [](float x, float y) { return Circle(x, y, 6, 6, 4.0f); },
       WithAlpha(kLampRed, 0.55f), 2.5f);
@@ -1072,8 +1080,8 @@ Canvas Lamp() {
 }
 
 // A wide key with its word; frame 2 pressed and lit.
-Canvas WordButton(Fonts& f, const char* word, Rgba lit) {
-  Canvas c(64, 40);
+Canvas WordButton(Fonts& f, const char* word, Rgba lit, float s) {
+  Canvas c(64, 40, {}, s);
   for (int frame = 0; frame < 2; ++frame) {
     const float o = frame * 20.0f;
     const bool on = frame == 1;
@@ -1099,8 +1107,8 @@ Canvas WordButton(Fonts& f, const char* word, Rgba lit) {
 }
 
 // A small key with an arrow pointing left (previous) or right (next); frame 2 pressed.
-Canvas ArrowButton(int direction) {
-  Canvas c(16, 40);
+Canvas ArrowButton(int direction, float s) {
+  Canvas c(16, 40, {}, s);
   for (int frame = 0; frame < 2; ++frame) {
     const float o = frame * 20.0f;
     const bool down = frame == 1;
@@ -1129,13 +1137,15 @@ Canvas ArrowButton(int direction) {
   return c;
 }
 
-bool Save(const Canvas& c, const std::string& folder, int slot) {
+bool Save(const Canvas& c, const std::string& folder, int slot, int percent) {
   const layout::BitmapSpec& desc = layout::kBitmaps[slot];
-  std::string name = desc.file;
+  std::string name = layout::ZoomedFile(desc.file, percent);
   name = name.substr(name.find_last_of('/') + 1);
-  if (c.width() != desc.width || c.height() != desc.height) {
+  const int width = UnitsToPixels(desc.width, percent);
+  const int height = UnitsToPixels(desc.height, percent);
+  if (c.width() != width || c.height() != height) {
     fprintf(stderr, "artwork: %s is %d x %d, the layout needs %d x %d\n", name.c_str(), c.width(),
-            c.height(), desc.width, desc.height);
+            c.height(), width, height);
     return false;
   }
   const std::string path = folder + "/" + name;
@@ -1158,20 +1168,29 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string out = argv[1];
-  std::optional<Fonts> fonts = OpenFonts(argc > 2 ? argv[2] : "/usr/share/fonts/truetype/dejavu");
-  if (!fonts || !CheckLabels()) return 1;
+  const std::string font_folder = argc > 2 ? argv[2] : "/usr/share/fonts/truetype/dejavu";
+  if (!CheckLabels()) return 1;
   const Rgba amber = Hex(0xffa030);
-  const Canvas light = Background(kLight, *fonts);
-  // Both views place the same legends.
-  if (!CheckClearances()) return 1;
-  bool ok = Save(light, out, kSlotBack) && Save(Background(kDark, *fonts), out, kSlotAltBack) &&
-            Save(Handle(), out, kSlotHandle) && Save(Button(Hex(0xff4a2a)), out, kSlotButton) &&
-            Save(KnobStrip(), out, kSlotKnob) && Save(Toggle(), out, kSlotSwitch2) &&
-            Save(Slide(3, 30), out, kSlotSwitch3) && Save(Slide(4, 40), out, kSlotSwitch4) &&
-            Save(Selector(3), out, kSlotSwitch3A) && Save(Selector(4), out, kSlotSwitch4A) &&
-            Save(Lamp(), out, kSlotLedOn) &&
-            Save(WordButton(*fonts, "LEARN", amber), out, kSlotLearn) &&
-            Save(WordButton(*fonts, "UNLEARN", Hex(0x58b4ff)), out, kSlotUnlearn) &&
-            Save(ArrowButton(-1), out, kSlotPrevious) && Save(ArrowButton(1), out, kSlotNext);
-  return ok ? 0 : 1;
+  for (const int percent : vantor::kZoomPercents) {
+    const float s = percent / 100.0f;
+    std::optional<Fonts> fonts = OpenFonts(font_folder, s);
+    if (!fonts) return 1;
+    const Canvas light = Background(kLight, *fonts, s);
+    // Both views place the same legends. The panel is laid out for two pixels between legends
+    // at 100%; the hinted text of a larger zoom may take up to half a unit of that, but no
+    // legend may touch another at any zoom.
+    if (!CheckClearances(percent == 100 ? 2.0f : 1.0f)) return 1;
+    auto save = [&](const Canvas& c, int slot) { return Save(c, out, slot, percent); };
+    const bool ok = save(light, kSlotBack) && save(Background(kDark, *fonts, s), kSlotAltBack) &&
+                    save(Handle(s), kSlotHandle) && save(Button(Hex(0xff4a2a), s), kSlotButton) &&
+                    save(KnobStrip(s), kSlotKnob) && save(Toggle(s), kSlotSwitch2) &&
+                    save(Slide(3, 30, s), kSlotSwitch3) && save(Slide(4, 40, s), kSlotSwitch4) &&
+                    save(Selector(3, s), kSlotSwitch3A) && save(Selector(4, s), kSlotSwitch4A) &&
+                    save(Lamp(s), kSlotLedOn) &&
+                    save(WordButton(*fonts, "LEARN", amber, s), kSlotLearn) &&
+                    save(WordButton(*fonts, "UNLEARN", Hex(0x58b4ff), s), kSlotUnlearn) &&
+                    save(ArrowButton(-1, s), kSlotPrevious) && save(ArrowButton(1, s), kSlotNext);
+    if (!ok) return 1;
+  }
+  return 0;
 }

@@ -29,8 +29,11 @@ float Capsule(float x, float y, float ax, float ay, float bx, float by, float w)
   return std::hypot(px - dx * h, py - dy * h) - w * 0.5f;
 }
 
-Canvas::Canvas(int width, int height, Rgba fill)
-    : width_(width), height_(height), pixels_(static_cast<size_t>(width * height), fill) {}
+Canvas::Canvas(int width, int height, Rgba fill, float scale)
+    : width_(static_cast<int>(std::lround(width * scale))),
+      height_(static_cast<int>(std::lround(height * scale))),
+      scale_(scale),
+      pixels_(static_cast<size_t>(width_ * height_), fill) {}
 
 void Canvas::Blend(int x, int y, Rgba c, float coverage) {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
@@ -45,7 +48,9 @@ void Canvas::Blend(int x, int y, Rgba c, float coverage) {
   d.a = out_a;
 }
 
-void Canvas::Draw(const Canvas& other, int x, int y) {
+void Canvas::Draw(const Canvas& other, int ux, int uy) {
+  const int x = static_cast<int>(std::lround(ux * scale_));
+  const int y = static_cast<int>(std::lround(uy * scale_));
   for (int j = 0; j < other.height_; ++j)
     for (int i = 0; i < other.width_; ++i) {
       const Rgba c = other.At(i, j);
@@ -69,16 +74,19 @@ bool Canvas::SavePng(const std::string& path) const {
 struct Font::Impl {
   FT_Library library = nullptr;
   FT_Face face = nullptr;
+  float scale = 1.0f;
   ~Impl() {
     if (face) FT_Done_Face(face);
     if (library) FT_Done_FreeType(library);
   }
 };
 
-std::unique_ptr<Font> Font::Open(const std::string& path, float pixel_size) {
+std::unique_ptr<Font> Font::Open(const std::string& path, float size, float scale) {
   std::unique_ptr<Font> font(new Font());
   font->impl_ = std::make_unique<Impl>();
   Impl& impl = *font->impl_;
+  impl.scale = scale;
+  const float pixel_size = size * scale;
   if (FT_Init_FreeType(&impl.library) != 0) return nullptr;
   if (FT_New_Face(impl.library, path.c_str(), 0, &impl.face) != 0) {
     impl.face = nullptr;
@@ -90,26 +98,42 @@ std::unique_ptr<Font> Font::Open(const std::string& path, float pixel_size) {
 
 Font::~Font() = default;
 
-float Font::Measure(const std::string& text, float tracking) {
+float Font::scale() const {
+  return impl_->scale;
+}
+
+namespace {
+
+// The advance of a text in pixels of the font's size, `tracking` pixels between letters.
+float PixelWidth(FT_Face face, const std::string& text, float tracking) {
   float width = 0.0f;
   for (size_t i = 0; i < text.size(); ++i) {
-    if (FT_Load_Char(impl_->face, static_cast<unsigned char>(text[i]), FT_LOAD_DEFAULT) != 0)
-      continue;
-    width += impl_->face->glyph->advance.x / 64.0f + (i + 1 < text.size() ? tracking : 0.0f);
+    if (FT_Load_Char(face, static_cast<unsigned char>(text[i]), FT_LOAD_DEFAULT) != 0) continue;
+    width += face->glyph->advance.x / 64.0f + (i + 1 < text.size() ? tracking : 0.0f);
   }
   return width;
 }
 
-float Font::CapHeight() {
-  if (FT_Load_Char(impl_->face, 'H', FT_LOAD_DEFAULT) != 0) return 0.0f;
-  return impl_->face->glyph->metrics.horiBearingY / 64.0f;
+}  // namespace
+
+float Font::Measure(const std::string& text, float tracking) {
+  return PixelWidth(impl_->face, text, tracking * impl_->scale) / impl_->scale;
 }
 
-float Canvas::Text(Font& font, const std::string& text, float x, float y, int align, Rgba colour,
+float Font::CapHeight() {
+  if (FT_Load_Char(impl_->face, 'H', FT_LOAD_DEFAULT) != 0) return 0.0f;
+  return impl_->face->glyph->metrics.horiBearingY / 64.0f / impl_->scale;
+}
+
+float Canvas::Text(Font& font, const std::string& text, float ux, float uy, int align, Rgba colour,
                    float tracking) {
-  const float width = font.Measure(text, tracking);
-  float pen = x - (align == 0 ? width * 0.5f : align > 0 ? width : 0.0f);
+  // Placed in pixels: the font is rasterised at this canvas's scale.
+  const float x = ux * scale_;
+  const float y = uy * scale_;
+  tracking *= scale_;
   FT_Face face = font.impl_->face;
+  const float width = PixelWidth(face, text, tracking);
+  float pen = x - (align == 0 ? width * 0.5f : align > 0 ? width : 0.0f);
   for (unsigned char ch : text) {
     // Each glyph is placed at its fractional pen position.
     FT_Vector shift{static_cast<FT_Pos>((pen - std::floor(pen)) * 64.0f), 0};
@@ -129,20 +153,20 @@ float Canvas::Text(Font& font, const std::string& text, float x, float y, int al
     pen += g->advance.x / 64.0f + tracking;
   }
   FT_Set_Transform(face, nullptr, nullptr);
-  return width;
+  return width / scale_;
 }
 
 void Canvas::TextUpwards(Font& font, const std::string& text, float cx, float cy, Rgba colour,
                          float tracking) {
   const int length = static_cast<int>(std::ceil(font.Measure(text, tracking))) + 4;
   const int thickness = static_cast<int>(std::ceil(font.CapHeight())) + 6;
-  Canvas strip(length, thickness);
+  Canvas strip(length, thickness, {}, scale_);
   strip.Text(font, text, length * 0.5f, thickness - 3.0f, 0, colour, tracking);
   // Turned a quarter counter-clockwise: the strip's x runs up the canvas.
-  const int x0 = static_cast<int>(std::lround(cx - thickness * 0.5f));
-  const int y0 = static_cast<int>(std::lround(cy + length * 0.5f));
-  for (int j = 0; j < thickness; ++j)
-    for (int i = 0; i < length; ++i) {
+  const int x0 = static_cast<int>(std::lround((cx - thickness * 0.5f) * scale_));
+  const int y0 = static_cast<int>(std::lround((cy + length * 0.5f) * scale_));
+  for (int j = 0; j < strip.height_; ++j)
+    for (int i = 0; i < strip.width_; ++i) {
       const Rgba c = strip.At(i, j);
       if (c.a > 0.0f) Blend(x0 + j, y0 - i, c, 1.0f);
     }

@@ -212,6 +212,12 @@ const std::vector<OptionSpec>& Specs() {
          e = "--path takes reference, portable or avx2, not \"" + v + "\"";
          return false;
        }},
+      {"--zoom", nullptr, true, Bit(Command::kEditor),
+       [](Options& o, const std::string& v, std::string& e) {
+         if (ParseDouble(v, 0.25, 8.0, o.zoom)) return true;
+         e = "--zoom takes a scale factor from 0.25 to 8, not \"" + v + "\"";
+         return false;
+       }},
       {"--seconds", nullptr, true, Bit(Command::kBench),
        [](Options& o, const std::string& v, std::string& e) {
          if (ParseDouble(v, 0.1, 600, o.bench_seconds)) return true;
@@ -372,7 +378,8 @@ usage:
   vsthost save PLUGIN --bank -o FILE.fxb
   vsthost check PLUGIN [--quick] [--seed N]
   vsthost bench PLUGIN [MIDI-FILE] [--voices N] [--seconds S] [--path P]
-  vsthost editor PLUGIN [-o SHOT.png] [actions] [--idle MS]   (also: vsthost --editor ...)
+  vsthost editor PLUGIN [-o SHOT.png] [actions] [--idle MS] [--zoom F]
+                                                  (also: vsthost --editor ...)
 
 render options (without a MIDI file the built-in demo phrase is played):
   -r, --rate HZ          sample rate (44100)
@@ -392,6 +399,9 @@ editor: opens the plug-in's editor in a window of its own, plays the actions in 
 the host was told. Actions, in the window's coordinates:
       --click X,Y  --right-click X,Y  --double-click X,Y  --drag X,Y,X2,Y2
       --wheel X,Y,STEPS (up when positive)  --key NAME (an X key name: space, Up, a, Return)
+--zoom F tells the plug-in first that its editor's display is scaled by F (1.5, 2, ...), as
+hosts do on screens of high density; the window takes the size the plug-in then asks for. The
+window also follows the plug-in's requests to resize it (its own zoom).
 
 setup options (render, save, bench, editor):
   -p, --program N|NAME   program by number (from 0) or by name; for render it may be

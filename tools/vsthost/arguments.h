@@ -42,6 +42,7 @@ struct Options {
   std::string engine_path;  // bench: VANTOR_ENGINE_PATH for the plug-in; empty leaves it
   std::vector<EditorAction> editor_actions;  // editor: in order
   int idle_ms = 300;                         // editor: idle time after the script
+  double zoom = 0.0;  // editor: the display scale told to the plug-in first; 0 tells none
 };
 
 // Parses the words after the program name. False with a one-line message on a bad command line.

@@ -106,6 +106,10 @@ int RunEditor(const Options& options) {
     return 1;
   }
   if (!ApplySetup(*plugin, options, false)) return 1;
+  // As hosts tell a plug-in the scale of the display its editor is shown on.
+  if (options.zoom > 0.0)
+    plugin->Dispatch(vst::effVendorSpecific, vst::FourCC('P', 'r', 'e', 'S'),
+                     vst::FourCC('A', 'e', 'C', 's'), nullptr, static_cast<float>(options.zoom));
   vst::ERect* rect = nullptr;
   if (!plugin->Dispatch(vst::effEditGetRect, 0, 0, &rect) || !rect || rect->right <= rect->left ||
       rect->bottom <= rect->top) {
@@ -120,6 +124,19 @@ int RunEditor(const Options& options) {
     fprintf(stderr, "vsthost: %s\n", error.c_str());
     return 1;
   }
+  int shown_width = width;
+  int shown_height = height;
+  plugin->host().size_window = [&](int w, int h) {
+    if (!window->Resize(w, h)) return false;
+    shown_width = w;
+    shown_height = h;
+    return true;
+  };
+  // The callback must not outlive the window it resizes.
+  struct Unhook {
+    Plugin& plugin;
+    ~Unhook() { plugin.host().size_window = nullptr; }
+  } unhook{*plugin};
   if (!plugin->Dispatch(vst::effEditOpen, 0, 0, window->Handle())) {
     fprintf(stderr, "vsthost: the plug-in's editor did not open\n");
     return 1;
@@ -158,8 +175,8 @@ int RunEditor(const Options& options) {
   }
   plugin->Dispatch(vst::effEditClose);
   window->Pump(0);
-  printf("Editor: %d x %d, %zu actions, %ld parameter changes told to the host%s%s\n", width,
-         height, options.editor_actions.size(), plugin->host().automations - automations,
+  printf("Editor: %d x %d, %zu actions, %ld parameter changes told to the host%s%s\n", shown_width,
+         shown_height, options.editor_actions.size(), plugin->host().automations - automations,
          options.output.empty() || status ? "" : ", window saved as ",
          options.output.empty() || status ? "" : options.output.c_str());
   return status;

@@ -67,6 +67,8 @@ class HostWindow {
   // A press and release of the key of that name ("space", "Up", "a", "Return").
   virtual bool Key(const std::string& name, std::string& error) = 0;
   virtual void SetTitle(const std::string& title) = 0;
+  // Makes the inside of the window width x height; false when it cannot.
+  virtual bool Resize(int width, int height) = 0;
   // True once the user has asked to close the window (its close button); the window stays until
   // the owner destroys it, after closing the editor inside.
   virtual bool CloseRequested() const = 0;

@@ -187,6 +187,14 @@ class Win32HostWindow : public HostWindow {
   void* Handle() const override { return window_; }
 
   void SetTitle(const std::string& title) override { SetWindowTextW(window_, Wide(title).c_str()); }
+
+  bool Resize(int width, int height) override {
+    RECT outer = {0, 0, width, height};
+    AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongW(window_, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongW(window_, GWL_EXSTYLE)));
+    return SetWindowPos(window_, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                        SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE) != 0;
+  }
   bool CloseRequested() const override { return GetPropW(window_, kCloseRequested) != nullptr; }
 
   void Pump(int milliseconds) override {

@@ -5,11 +5,23 @@
 #include <poll.h>
 
 #include <chrono>
+#include <string>
 
 #include "tools/vsthost/os.h"
 
 namespace vsthost::os {
 namespace {
+
+// The editor has one size at a time: the window manager is told not to offer others.
+void FixSize(Display* display, Window window, int width, int height) {
+  XSizeHints* hints = XAllocSizeHints();
+  if (!hints) return;
+  hints->flags = PMinSize | PMaxSize;
+  hints->min_width = hints->max_width = width;
+  hints->min_height = hints->max_height = height;
+  XSetWMNormalHints(display, window, hints);
+  XFree(hints);
+}
 
 class X11HostWindow : public HostWindow {
  public:
@@ -59,6 +71,15 @@ class X11HostWindow : public HostWindow {
   }
 
   bool CloseRequested() const override { return close_requested_; }
+
+  bool Resize(int width, int height) override {
+    FixSize(display_, window_, width, height);
+    XResizeWindow(display_, window_, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    XSync(display_, False);
+    width_ = width;
+    height_ = height;
+    return true;
+  }
 
   void Deliver() override { XSync(display_, False); }
 
@@ -120,6 +141,23 @@ class X11HostWindow : public HostWindow {
 
   bool Capture(std::vector<uint8_t>& rgb, int& width, int& height, std::string& error) override {
     XSync(display_, False);
+    // The server keeps no pixels of a window beyond the screen's edges, and reading them is an
+    // error that ends the program: a 200% editor needs a screen of at least 1848 x 912.
+    XWindowAttributes screen{};
+    Window child = 0;
+    int x = 0, y = 0;
+    const Window root = DefaultRootWindow(display_);
+    if (!XGetWindowAttributes(display_, root, &screen) ||
+        !XTranslateCoordinates(display_, window_, root, 0, 0, &x, &y, &child) || x < 0 || y < 0 ||
+        x + width_ > screen.width || y + height_ > screen.height) {
+      error = "the window (" + std::to_string(width_) + " x " + std::to_string(height_) + " at " +
+              std::to_string(x) + "," + std::to_string(y) +
+              ") does not lie wholly on the screen (" + std::to_string(screen.width) + " x " +
+              std::to_string(screen.height) +
+              "), so its pixels cannot be read; give the X server a larger screen, e.g. "
+              "xvfb-run -a -s \"-screen 0 1920x1080x24\"";
+      return false;
+    }
     XImage* image = XGetImage(display_, window_, 0, 0, static_cast<unsigned>(width_),
                               static_cast<unsigned>(height_), AllPlanes, ZPixmap);
     if (!image) {
@@ -273,15 +311,7 @@ std::unique_ptr<HostWindow> OpenHostWindow(int width, int height, const std::str
   // The window manager asks before closing the window, instead of ending the connection.
   Atom delete_message = XInternAtom(display, "WM_DELETE_WINDOW", False);
   XSetWMProtocols(display, window, &delete_message, 1);
-  // The editor has one size.
-  XSizeHints* hints = XAllocSizeHints();
-  if (hints) {
-    hints->flags = PMinSize | PMaxSize;
-    hints->min_width = hints->max_width = width;
-    hints->min_height = hints->max_height = height;
-    XSetWMNormalHints(display, window, hints);
-    XFree(hints);
-  }
+  FixSize(display, window, width, height);
   XSelectInput(display, window, StructureNotifyMask);
   XMapWindow(display, window);
   // Mapped before the plug-in puts its window inside.

@@ -63,7 +63,7 @@ void CopyString(void* ptr, const char* text, size_t capacity) {
 
 constexpr const char* kHostCanDo[] = {
     "sendVstEvents",       "sendVstMidiEvent", "sendVstTimeInfo", "receiveVstEvents",
-    "receiveVstMidiEvent", "startStopProcess", "supplyIdle",
+    "receiveVstMidiEvent", "startStopProcess", "supplyIdle",      "sizeWindow",
 };
 
 // Plug-ins have been seen to write far past the documented string sizes; be generous.
@@ -378,9 +378,14 @@ vst::intptr VST_CALL Plugin::HostCallback(vst::AEffect* effect, vst::int32 opcod
   return self->Answer(opcode, index, value, ptr, opt);
 }
 
-vst::intptr Plugin::Answer(vst::int32 opcode, vst::int32 /*index*/, vst::intptr /*value*/,
-                           void* ptr, float /*opt*/) {
+vst::intptr Plugin::Answer(vst::int32 opcode, vst::int32 index, vst::intptr value, void* ptr,
+                           float /*opt*/) {
   switch (opcode) {
+    case vst::audioMasterSizeWindow:
+      return host_.size_window && index > 0 && value > 0 &&
+                     host_.size_window(index, static_cast<int>(value))
+                 ? 1
+                 : 0;
     case vst::audioMasterAutomate:
       ++host_.automations;
       return 0;

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -73,6 +74,9 @@ struct HostState {
   std::atomic<long> midi_out_events{0};
   std::atomic<long> display_updates{0};
   std::string product = "vsthost";  // what audioMasterGetProductString answers
+  // audioMasterSizeWindow (width, height): resizes the window the editor lies in; true when it
+  // did. Unset, the request is refused.
+  std::function<bool(int, int)> size_window;
 };
 
 // One instance. Every call goes straight to the plug-in; the wrapper only keeps the host side.
