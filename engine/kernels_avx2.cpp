@@ -69,31 +69,45 @@ __attribute__((target("avx2,fma"))) inline void Transpose(__m256d& a, __m256d& b
   d = _mm256_permute2f128_pd(t1, t3, 0x31);
 }
 
-// The reference filter with its denormal offset, regrouped so that a sample's output waits on
-// the previous one through a single multiply-add: c2 (y1 + d) = c2 y1 + c2 d.
+// The reference filter with its denormal offset, regrouped. The reference adds the offset d to
+// every state each sample; two samples on, the offsets of x2 and y2 have cancelled, so these
+// keep the plain values and the offsets of x1 and y1 enter as one term d (c1 + c2) (bandpass:
+// d c2). A sample's output then waits on the previous one through a single multiply-add.
 template <int kMode>
 struct LaneFilter {
-  __m256d c0, c1, c2, c3, x1, x2, y1, y2, d;
+  __m256d c0, c1, c2, c3, x1, x2, y1, y2, d, dk;
+
+  // From and back to the reference's states (x2 and y2 carry the last sample's offset).
+  __attribute__((target("avx2,fma"))) void Load() {
+    x2 = _mm256_add_pd(x2, d);
+    y2 = _mm256_add_pd(y2, d);
+    const __m256d k = kMode == VoiceFilter::kBandpass ? c2 : _mm256_add_pd(c1, c2);
+    dk = _mm256_mul_pd(d, k);
+  }
+  __attribute__((target("avx2,fma"))) void Store() {
+    x2 = _mm256_sub_pd(x2, d);
+    y2 = _mm256_sub_pd(y2, d);
+  }
 
   __attribute__((target("avx2,fma"))) __m256d Step(__m256d in) {
     if constexpr (kMode == VoiceFilter::kBypass) {
       return in;
     } else {
       const __m256d x = _mm256_add_pd(in, d);
-      const __m256d xx1 = _mm256_add_pd(x1, d), xx2 = _mm256_add_pd(x2, d);
-      const __m256d yy2 = _mm256_add_pd(y2, d);
-      __m256d partial = _mm256_fmadd_pd(c3, yy2, _mm256_mul_pd(c2, d));
+      __m256d partial = _mm256_fmadd_pd(c3, y2, dk);
       if constexpr (kMode == VoiceFilter::kBandpass) {
-        partial = _mm256_fmadd_pd(_mm256_sub_pd(x, xx2), c0, partial);
+        partial = _mm256_fmadd_pd(c0, _mm256_sub_pd(x, x2), partial);
       } else {
-        partial = _mm256_fmadd_pd(_mm256_add_pd(x, xx2), c0, _mm256_fmadd_pd(c1, xx1, partial));
+        partial = _mm256_fmadd_pd(c0, _mm256_add_pd(x, x2), _mm256_fmadd_pd(c1, x1, partial));
       }
       const __m256d y = _mm256_fmadd_pd(c2, y1, partial);
-      x2 = xx1;
+      x2 = x1;
       x1 = x;
-      y2 = _mm256_add_pd(y1, d);
+      y2 = y1;
       y1 = y;
-      d = _mm256_sub_pd(_mm256_setzero_pd(), d);
+      const __m256d zero = _mm256_setzero_pd();
+      d = _mm256_sub_pd(zero, d);
+      dk = _mm256_sub_pd(zero, dk);
       return y;
     }
   }
@@ -121,6 +135,7 @@ __attribute__((target("avx2,fma"))) void Lanes(const VoiceLanes& lanes, double* 
   f.x1 = _mm256_load_pd(v[4]), f.x2 = _mm256_load_pd(v[5]);
   f.y1 = _mm256_load_pd(v[6]), f.y2 = _mm256_load_pd(v[7]);
   f.d = _mm256_load_pd(v[8]);
+  if constexpr (kMode != VoiceFilter::kBypass) f.Load();
   const __m256d level = _mm256_setr_pd(lanes.level[0], lanes.count > 1 ? lanes.level[1] : 0.0,
                                        lanes.count > 2 ? lanes.level[2] : 0.0,
                                        lanes.count > 3 ? lanes.level[3] : 0.0);
@@ -150,6 +165,7 @@ __attribute__((target("avx2,fma"))) void Lanes(const VoiceLanes& lanes, double* 
         at, _mm256_add_pd(_mm256_loadu_pd(at), _mm256_mul_pd(_mm256_mul_pd(g, level), f.Step(s))));
   }
   if constexpr (kMode != VoiceFilter::kBypass) {
+    f.Store();
     _mm256_store_pd(v[4], f.x1), _mm256_store_pd(v[5], f.x2);
     _mm256_store_pd(v[6], f.y1), _mm256_store_pd(v[7], f.y2);
     for (int k = 0; k < lanes.count; ++k) {
