@@ -11,9 +11,9 @@ namespace vantor {
 // the others compute the same within kFastPathBound and are chosen for speed.
 enum class RenderPath : int { kReference = 0, kPortable = 1, kAvx2 = 2 };
 
-// Largest difference a fast path may make to any output sample (full scale 1): -100 dBFS, below
-// the noise floor of 16-bit audio and about 60 dB under the quietest level a listener notices
-// at normal listening levels.
+// Largest difference a fast path may make to any output sample (full scale 1): -100 dBFS, under
+// the noise floor of 16-bit audio (about -98 dBFS); played so loud that full scale is 100 dB SPL,
+// it would lie at 0 dB SPL, the threshold of hearing.
 inline constexpr double kFastPathBound = 1e-5;
 
 // One voice's footages as table reads: for each bank, its phase at the start of the block, its
