@@ -41,7 +41,8 @@ namespace {
 
 // The reference filter's arithmetic lane by lane: four independent recursions interleaved, so
 // the processor overlaps their latencies.
-template <int kMode>
+// kCount lanes in use: a lone voice costs one recursion, not four.
+template <int kMode, int kCount>
 void Lanes(const VoiceLanes& lanes, double* sums, int n) {
   static constexpr int W = VoiceLanes::kWidth;
   double c0[W], c1[W], c2[W], c3[W], x1[W], x2[W], y1[W], y2[W], d[W], level[W];
@@ -59,7 +60,7 @@ void Lanes(const VoiceLanes& lanes, double* sums, int n) {
     amp[k] = lanes.amp[from];
   }
   for (int i = 0; i < n; ++i) {
-    for (int k = 0; k < W; ++k) {
+    for (int k = 0; k < kCount; ++k) {
       double y = signal[k][i];
       if constexpr (kMode != VoiceFilter::kBypass) {
         x1[k] += d[k];
@@ -87,16 +88,30 @@ void Lanes(const VoiceLanes& lanes, double* sums, int n) {
   }
 }
 
+template <int kMode>
+void LanesOf(const VoiceLanes& lanes, double* sums, int n) {
+  switch (lanes.count) {
+    case 1:
+      return Lanes<kMode, 1>(lanes, sums, n);
+    case 2:
+      return Lanes<kMode, 2>(lanes, sums, n);
+    case 3:
+      return Lanes<kMode, 3>(lanes, sums, n);
+    default:
+      return Lanes<kMode, 4>(lanes, sums, n);
+  }
+}
+
 }  // namespace
 
 void RenderVoiceLanesPortable(const VoiceLanes& lanes, double* sums, int n) {
   switch (lanes.mode) {
     case VoiceFilter::kBypass:
-      return Lanes<VoiceFilter::kBypass>(lanes, sums, n);
+      return LanesOf<VoiceFilter::kBypass>(lanes, sums, n);
     case VoiceFilter::kBandpass:
-      return Lanes<VoiceFilter::kBandpass>(lanes, sums, n);
+      return LanesOf<VoiceFilter::kBandpass>(lanes, sums, n);
     default:  // lowpass and highpass differ only in their coefficients
-      return Lanes<VoiceFilter::kLowpass>(lanes, sums, n);
+      return LanesOf<VoiceFilter::kLowpass>(lanes, sums, n);
   }
 }
 
