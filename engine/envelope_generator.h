@@ -106,6 +106,37 @@ struct EnvelopeGenerator {
     for (int i = 0; i < n; ++i)
       out[i] = Tick();
   }
+  // The same as Render, to the bit, with the state held in registers rather than written back
+  // every sample (the compiler must assume `out` may alias it): for the fast render paths.
+  void RenderInRegisters(double* out, int n) {
+    if (steady()) {
+      std::fill(out, out + n, output);
+      return;
+    }
+    double level = output, goal = target, step = coefficient;
+    int now = stage;
+    for (int i = 0; i < n; ++i) {
+      if (now != kIdle) {
+        level += (goal - level) * step;
+        if (now == kAttack) {
+          if (level >= 1.0) {
+            level = 1.0;
+            now = kDecay;
+            goal = sustain;
+            step = Coefficient(decay);
+          }
+        } else if (level <= 0.0) {
+          level = 0.0;
+          now = kIdle;
+        }
+      }
+      out[i] = level;
+    }
+    output = level;
+    target = goal;
+    coefficient = step;
+    stage = now;
+  }
   void Skip(int n) {
     for (int i = 0; i < n && !steady(); ++i)
       Tick();

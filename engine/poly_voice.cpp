@@ -135,8 +135,13 @@ void PolyVoice::RenderSources(int n, const OscillatorBank& bank1, const Oscillat
   // Both envelopes run every sample whichever of them shapes the amplitude.
   double* voice_env = amp_mode == kAmpVoice ? scratch.amp : scratch.spare;
   double* gate_env = amp_mode == kAmpVoice ? scratch.spare : scratch.amp;
-  envelope.Render(voice_env, n);
-  gate.Render(gate_env, n);
+  if (scratch.footages) {
+    envelope.RenderInRegisters(voice_env, n);
+    gate.RenderInRegisters(gate_env, n);
+  } else {
+    envelope.Render(voice_env, n);
+    gate.Render(gate_env, n);
+  }
 }
 
 void PolyVoice::Render(double* poly, int n, const OscillatorBank& bank1,

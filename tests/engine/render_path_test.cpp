@@ -10,6 +10,7 @@
 
 #include "core/vantor_params.h"
 #include "engine/engine.h"
+#include "engine/envelope_generator.h"
 #include "engine/lfo.h"
 #include "engine/phaser.h"
 #include "engine/render_path.h"
@@ -280,6 +281,45 @@ TEST(RenderPathTest, PhaserSideBySideMatchesChannelAfterChannelToTheBit) {
     ASSERT_EQ(r1, r2) << "block " << block;
   }
   EXPECT_NE(l1[0], std::sin(0.03 * 299 * 44));  // the phaser changed the signal
+}
+
+// The envelope with its state in registers renders the ticks of the reference to the bit,
+// through attack, decay to a sustain, release to idle, and a decay toward zero that never ends.
+TEST(RenderPathTest, EnvelopeInRegistersMatchesTheTicksToTheBit) {
+  for (double sustain : {0.0, 0.6, 1.0}) {
+    EnvelopeGenerator ticks, registers;
+    for (EnvelopeGenerator* e : {&ticks, &registers}) {
+      e->SetSampleRate(44100.0);
+      e->SetAttack(0.3);
+      e->SetDecay(0.35);
+      e->SetRelease(0.3);
+      e->SetSustain(sustain);
+      e->StartAttack();
+    }
+    std::vector<double> a(44), b(44);
+    bool released = false;
+    int stages_seen = 0;
+    for (int block = 0; block < 2000; ++block) {
+      if (block == 1500) {
+        ticks.Release();
+        registers.Release();
+        released = true;
+      }
+      const int n = 1 + (block * 13) % 44;
+      ticks.Render(a.data(), n);
+      registers.RenderInRegisters(b.data(), n);
+      ASSERT_EQ(std::vector<double>(a.begin(), a.begin() + n),
+                std::vector<double>(b.begin(), b.begin() + n))
+          << "sustain " << sustain << ", block " << block;
+      ASSERT_EQ(ticks.stage, registers.stage);
+      ASSERT_EQ(ticks.output, registers.output);
+      stages_seen |= 1 << ticks.stage;
+    }
+    EXPECT_TRUE(released);
+    // Attack, decay and release all ran; a zero sustain has ended in idle before the release.
+    EXPECT_EQ(stages_seen & 0b1110, sustain > 0.0 ? 0b1110 : 0b0110) << "sustain " << sustain;
+    EXPECT_EQ(ticks.stage, EnvelopeGenerator::kIdle);
+  }
 }
 
 TEST(RenderPathTest, SwitchTakesOnlyWhatThisMachineRuns) {
