@@ -48,6 +48,9 @@ void Engine::Reset(double sample_rate, int max_block_size) {
   const int block_steps = (std::max(max_block_size, 1) + 511) / 512;
   midi_queue_.Reset(std::max(4 * 512 * block_steps, 4096));
   mono_.ClearNotes();
+  // The render path is decided here, off the audio thread: the first decision reads the
+  // environment and the CPU's features behind a one-time initialisation guard.
+  ActiveRenderPath();
   if (sample_rate == initialised_rate_) return;
 
   initialised_rate_ = sample_rate;
