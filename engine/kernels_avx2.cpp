@@ -31,14 +31,24 @@ __attribute__((target("avx2,fma"))) void ReadTable(const float* table, uint32_t 
   }
 }
 
-__attribute__((target("avx2,fma"))) void SumReads(const float* const* arrays, const float* weights,
-                                                  int count, double* out, int n) {
-  for (int i = 0; i < n; i += 8) {
-    __m256 sum = _mm256_setzero_ps();
-    for (int r = 0; r < count; ++r)
-      sum = _mm256_fmadd_ps(_mm256_set1_ps(weights[r]), _mm256_loadu_ps(arrays[r] + i), sum);
-    const __m256d low = _mm256_cvtps_pd(_mm256_castps256_ps128(sum));
-    const __m256d high = _mm256_cvtps_pd(_mm256_extractf128_ps(sum, 1));
+// kGroups groups of eight samples at once, each in its own register: the reads go one after the
+// other through all of them, so the multiply-adds of a group do not wait on each other's latency.
+template <int kGroups>
+__attribute__((target("avx2,fma"))) void SumGroups(const float* const* arrays, const float* weights,
+                                                   int count, int at, double* out, int n) {
+  __m256 sum[kGroups];
+  for (int g = 0; g < kGroups; ++g)
+    sum[g] = _mm256_setzero_ps();
+  for (int r = 0; r < count; ++r) {
+    const __m256 weight = _mm256_set1_ps(weights[r]);
+    const float* in = arrays[r] + at;
+    for (int g = 0; g < kGroups; ++g)
+      sum[g] = _mm256_fmadd_ps(weight, _mm256_loadu_ps(in + 8 * g), sum[g]);
+  }
+  for (int g = 0; g < kGroups; ++g) {
+    const __m256d low = _mm256_cvtps_pd(_mm256_castps256_ps128(sum[g]));
+    const __m256d high = _mm256_cvtps_pd(_mm256_extractf128_ps(sum[g], 1));
+    const int i = at + 8 * g;
     if (i + 8 <= n) {
       _mm256_storeu_pd(out + i, low);
       _mm256_storeu_pd(out + i + 4, high);
@@ -46,8 +56,34 @@ __attribute__((target("avx2,fma"))) void SumReads(const float* const* arrays, co
       alignas(32) double last[8];
       _mm256_store_pd(last, low);
       _mm256_store_pd(last + 4, high);
-      for (int j = 0; i + j < n; ++j)
+      for (int j = 0; j < n - i && j < 8; ++j)
         out[i + j] = last[j];
+    }
+  }
+}
+
+__attribute__((target("avx2,fma"))) void SumReads(const float* const* arrays, const float* weights,
+                                                  int count, double* out, int n) {
+  for (int at = 0; at < n; at += 48) {
+    switch ((n - at + 7) / 8) {
+      case 1:
+        SumGroups<1>(arrays, weights, count, at, out, n);
+        break;
+      case 2:
+        SumGroups<2>(arrays, weights, count, at, out, n);
+        break;
+      case 3:
+        SumGroups<3>(arrays, weights, count, at, out, n);
+        break;
+      case 4:
+        SumGroups<4>(arrays, weights, count, at, out, n);
+        break;
+      case 5:
+        SumGroups<5>(arrays, weights, count, at, out, n);
+        break;
+      default:
+        SumGroups<6>(arrays, weights, count, at, out, n);
+        break;
     }
   }
 }
@@ -93,14 +129,16 @@ struct LaneFilter {
     if constexpr (kMode == VoiceFilter::kBypass) {
       return in;
     } else {
+      // The inputs' terms first, then y2, then y1: the output two samples back reaches this one
+      // through two multiply-adds, the previous output through one.
       const __m256d x = _mm256_add_pd(in, d);
-      __m256d partial = _mm256_fmadd_pd(c3, y2, dk);
+      __m256d partial;
       if constexpr (kMode == VoiceFilter::kBandpass) {
-        partial = _mm256_fmadd_pd(c0, _mm256_sub_pd(x, x2), partial);
+        partial = _mm256_fmadd_pd(c0, _mm256_sub_pd(x, x2), dk);
       } else {
-        partial = _mm256_fmadd_pd(c0, _mm256_add_pd(x, x2), _mm256_fmadd_pd(c1, x1, partial));
+        partial = _mm256_fmadd_pd(c0, _mm256_add_pd(x, x2), _mm256_fmadd_pd(c1, x1, dk));
       }
-      const __m256d y = _mm256_fmadd_pd(c2, y1, partial);
+      const __m256d y = _mm256_fmadd_pd(c2, y1, _mm256_fmadd_pd(c3, y2, partial));
       x2 = x1;
       x1 = x;
       y2 = y1;
