@@ -25,20 +25,30 @@ void ReadTable(const float* table, uint32_t shift, uint32_t offset, uint32_t sta
   }
 }
 
+// kGroups groups of eight samples at once: each read goes through all of them, so the sums of a
+// group do not wait on each other's latency. Fixed lengths let the compiler keep the sums in
+// vector registers (the arrays hold whole groups).
+template <int kGroups>
+void SumGroups(const float* const* arrays, const float* weights, int count, int at, double* out,
+               int n) {
+  float sum[8 * kGroups] = {};
+  for (int r = 0; r < count; ++r) {
+    const float* in = arrays[r] + at;
+    const float weight = weights[r];
+    for (int j = 0; j < 8 * kGroups; ++j)
+      sum[j] += weight * in[j];
+  }
+  const int m = n - at < 8 * kGroups ? n - at : 8 * kGroups;
+  for (int j = 0; j < m; ++j)
+    out[at + j] = sum[j];
+}
+
 void SumReads(const float* const* arrays, const float* weights, int count, double* out, int n) {
-  // Groups of eight in registers (the arrays hold whole groups); the fixed inner length lets the
-  // compiler use vector instructions.
-  for (int i = 0; i < n; i += 8) {
-    float sum[8] = {};
-    for (int r = 0; r < count; ++r) {
-      const float* in = arrays[r] + i;
-      const float weight = weights[r];
-      for (int j = 0; j < 8; ++j)
-        sum[j] += weight * in[j];
-    }
-    const int m = n - i < 8 ? n - i : 8;
-    for (int j = 0; j < m; ++j)
-      out[i + j] = sum[j];
+  for (int at = 0; at < n; at += 16) {
+    if (n - at > 8)
+      SumGroups<2>(arrays, weights, count, at, out, n);
+    else
+      SumGroups<1>(arrays, weights, count, at, out, n);
   }
 }
 
