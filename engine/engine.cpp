@@ -9,6 +9,8 @@
 #include "engine/soft_clip.h"
 
 namespace vantor {
+
+static_assert(FootageLayout::kVoices == Engine::kMaxVoices);
 namespace {
 
 bool Switch(double v) {
@@ -63,7 +65,8 @@ void Engine::Reset(double sample_rate, int max_block_size) {
   for (std::vector<double>* buffer : {&voice_signal_, &voice_amp_, &voice_spare_})
     buffer->assign(static_cast<size_t>(control_period_ * VoiceLanes::kWidth), 0.0);
   voice_phases_.assign(static_cast<size_t>(control_period_), 0u);
-  footage_cache_.Reset(control_period_);
+  footage_cache_.Reset(control_period_, kMaxVoices);
+  footage_layout_.valid = false;
   lane_sums_.assign(static_cast<size_t>(control_period_ * VoiceLanes::kWidth), 0.0);
   poly_active_ = false;
   mono_.active = false;
@@ -459,7 +462,35 @@ void Engine::RenderPoly(int n) {
 
 void Engine::RenderVoicesInLanes(double* poly, int n, const FootageKernels* footages,
                                  VoiceLanesKernel kernel) {
-  footage_cache_.NextBlock();
+  if (footages) {
+    // Every voice's reads first, so the cache can make them table by table. Planned anew only
+    // when a voice, a footage, a volume or a table has changed since the last block.
+    FootageLayout layout;
+    for (int b = 0; b < 2; ++b) {
+      const OscillatorBank& bank = banks_[b];
+      layout.bank[b] = {bank.volume, bank.footage, bank.pulse_offset != 0, bank.level};
+    }
+    for (int i = 0; i < kMaxVoices; ++i) {
+      const PolyVoice& voice = voices_[static_cast<size_t>(i)];
+      layout.note[static_cast<size_t>(i)] = i < number_of_voices_ && voice.active ? voice.note : -1;
+    }
+    layout.valid = true;
+    if (layout == footage_layout_) {
+      footage_cache_.Restart(banks_);
+    } else {
+      footage_layout_ = layout;
+      footage_cache_.NextBlock();
+      for (int i = 0; i < number_of_voices_; ++i) {
+        const PolyVoice& voice = voices_[static_cast<size_t>(i)];
+        if (!voice.active) continue;
+        FootagePlan plan;
+        banks_[0].Plan(plan, 0, voice.note);
+        banks_[1].Plan(plan, 1, voice.note);
+        footage_cache_.Request(plan, footage_sums_[static_cast<size_t>(i)]);
+      }
+    }
+    footage_cache_.ReadPending(*footages, n);
+  }
   double* sums = lane_sums_.data();
   std::fill(sums, sums + 4 * n, 0.0);
   DenormalOffset& family = VoiceFilterDenormalOffset();
@@ -486,7 +517,7 @@ void Engine::RenderVoicesInLanes(double* poly, int n, const FootageKernels* foot
                                voice_amp_.data() + at,
                                voice_spare_.data() + at,
                                voice_phases_.data(),
-                               footages ? &footage_cache_ : nullptr,
+                               footages ? &footage_sums_[static_cast<size_t>(i)] : nullptr,
                                footages};
     voice.RenderSources(n, banks_[0], banks_[1], scratch);
     lanes.filter[k] = &voice.filter;

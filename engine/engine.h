@@ -102,7 +102,9 @@ class Engine {
   std::vector<double> voice_spare_;
   std::vector<uint32_t> voice_phases_;
   FootageCache footage_cache_;
-  std::vector<double> lane_sums_;  // four per sample
+  std::array<FootageSum, kMaxVoices> footage_sums_;  // by voice slot, for one block
+  FootageLayout footage_layout_;                     // of the plans in the cache
+  std::vector<double> lane_sums_;                    // four per sample
 
   // Block loop.
   double sample_rate_ = 44100.0;

@@ -1,49 +1,92 @@
 // FootageCache: one read per distinct footage and block, summed by each voice with its weights.
 #include "engine/footage_cache.h"
 
-#include "engine/saw_tables.h"
+#include <algorithm>
 
 namespace vantor {
 
-void FootageCache::Reset(int period) {
+void FootageCache::Reset(int period, int voices) {
   stride_ = (period + 7) & ~7;  // the read kernels write whole groups of eight
+  // Every read of every voice distinct at worst.
+  slots_ = std::max(voices, 1) * 2 * FootagePlan::kMaxReads;
   entries_.assign(kEntries, Entry{});
-  data_.assign(
-      static_cast<size_t>(kEntries + 2 * FootagePlan::kMaxReads) * static_cast<size_t>(stride_),
-      0.0f);
-  ++stamp_;
+  pending_.assign(static_cast<size_t>(slots_), Pending{});
+  data_.assign(static_cast<size_t>(slots_) * static_cast<size_t>(stride_), 0.0f);
+  NextBlock();
 }
 
-void FootageCache::Render(const FootagePlan& plan, const FootageKernels& kernels, double* out,
-                          int n) {
-  const SawTables& saw = SawTables::Get();
-  // Locals: the compiler cannot keep members in registers across the kernels' stores.
+void FootageCache::NextBlock() {
+  ++stamp_;
+  used_ = 0;
+  std::fill(std::begin(first_), std::end(first_), -1);
+}
+
+void FootageCache::Request(const FootagePlan& plan, FootageSum& sum) {
+  // Locals: the compiler cannot keep members in registers across the stores below.
   Entry* entries = entries_.data();
-  float* store = data_.data();
-  const size_t stride = static_cast<size_t>(stride_);
   const uint64_t stamp = stamp_;
-  const float* arrays[2 * FootagePlan::kMaxReads];
-  float weights[2 * FootagePlan::kMaxReads];
+  int used = used_;
   int count = 0;
   for (int b = 0; b < 2; ++b) {
     for (int r = 0; r < plan.count[b]; ++r) {
       const FootageRead& read = plan.reads[b][r];
-      // Shifts past the cache's range (notes above 127, only from tests) go uncached.
-      const bool cached = read.shift < kShifts;
-      const int slot = cached ? ((b * 12 + plan.semitone) * kShifts + read.shift) * 2 + read.pulse
-                              : kEntries + count;
-      float* data = store + static_cast<size_t>(slot) * stride;
-      if (!cached || entries[slot].stamp != stamp || entries[slot].table != read.table) {
-        kernels.read(saw.single[static_cast<size_t>(read.table)].data(),
-                     static_cast<uint32_t>(read.shift), read.pulse ? plan.pulse_offset[b] : 0u,
-                     plan.start[b], plan.step[b], data, n);
-        if (cached) entries[slot] = {stamp, read.table};
+      // Shifts past the cache's range (notes above 127, only from tests) are not shared; nor is
+      // a read whose place holds another table this block (the lowest notes, where the tables
+      // are clamped).
+      Entry* entry = read.shift < kShifts
+                         ? &entries[((b * 12 + plan.semitone) * kShifts + read.shift) * 2 +
+                                    (read.pulse ? 1 : 0)]
+                         : nullptr;
+      int slot;
+      if (entry && entry->stamp == stamp && entry->table == read.table) {
+        slot = entry->slot;
+      } else {
+        slot = used++;
+        if (slot >= slots_) {  // more plans than Reset allowed for: silent rather than unsafe
+          sum.count = 0;
+          used_ = slots_;
+          return;
+        }
+        pending_[static_cast<size_t>(slot)] = {
+            read.shift,         read.pulse ? plan.pulse_offset[b] : 0u,
+            plan.start[b],      plan.step[b],
+            first_[read.table], b,
+            plan.semitone,      read.pulse};
+        first_[read.table] = slot;
+        if (entry && entry->stamp != stamp) *entry = {stamp, read.table, slot};
       }
-      arrays[count] = data;
-      weights[count++] = read.weight;
+      sum.arrays[count] = data_.data() + static_cast<size_t>(slot) * static_cast<size_t>(stride_);
+      sum.weights[count++] = read.weight;
     }
   }
-  kernels.sum(arrays, weights, count, out, n);
+  used_ = used;
+  sum.count = count;
+}
+
+void FootageCache::Restart(const OscillatorBank (&banks)[2]) {
+  for (int slot = 0; slot < used_; ++slot) {
+    Pending& p = pending_[static_cast<size_t>(slot)];
+    const OscillatorBank& bank = banks[p.bank];
+    const size_t semitone = static_cast<size_t>(p.semitone);
+    p.start = bank.phase[semitone];
+    p.step = static_cast<uint32_t>(bank.increment[semitone]);
+    p.offset = p.pulse ? bank.pulse_offset : 0u;
+  }
+}
+
+void FootageCache::ReadPending(const FootageKernels& kernels, int n) {
+  const SawTables& saw = SawTables::Get();
+  float* data = data_.data();
+  const size_t stride = static_cast<size_t>(stride_);
+  for (int table = 0; table < SawTables::kCount; ++table) {
+    const float* values = saw.single[static_cast<size_t>(table)].data();
+    for (int slot = first_[table]; slot >= 0;) {
+      const Pending& p = pending_[static_cast<size_t>(slot)];
+      kernels.read(values, static_cast<uint32_t>(p.shift), p.offset, p.start, p.step,
+                   data + static_cast<size_t>(slot) * stride, n);
+      slot = p.next;
+    }
+  }
 }
 
 }  // namespace vantor

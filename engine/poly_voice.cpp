@@ -122,11 +122,8 @@ void PolyVoice::ControlTick(const PitchTables& tables, double global_envelope, i
 void PolyVoice::RenderSources(int n, const OscillatorBank& bank1, const OscillatorBank& bank2,
                               const VoiceScratch& scratch) {
   double* signal = scratch.signal;
-  if (scratch.footages) {
-    FootagePlan plan;
-    bank1.Plan(plan, 0, note);
-    bank2.Plan(plan, 1, note);
-    scratch.footages->Render(plan, *scratch.kernels, signal, n);
+  if (const FootageSum* footages = scratch.footages) {
+    scratch.kernels->sum(footages->arrays, footages->weights, footages->count, signal, n);
   } else {
     std::fill(signal, signal + n, 0.0);
     bank1.Render(signal, scratch.phases, n, note);

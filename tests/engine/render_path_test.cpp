@@ -32,11 +32,18 @@ struct Event {
   uint8_t status, data1, data2;
 };
 
+struct Change {
+  int frame;  // applied before the block holding it, as a host does
+  int index;
+  double value;
+};
+
 struct Scenario {
   double rate = 44100.0;
   int block = 512;
   std::vector<std::pair<int, double>> values;  // in index order, as a program load applies them
   std::vector<Event> events;
+  std::vector<Change> changes;  // in frame order
   int frames = 0;
 };
 
@@ -52,9 +59,12 @@ std::vector<double> RenderOn(RenderPath path, const Scenario& s) {
     engine.ParamChanged(index, value);
   std::vector<double> out(2 * static_cast<size_t>(s.frames));
   std::vector<double> left(static_cast<size_t>(s.block)), right(static_cast<size_t>(s.block));
-  size_t next = 0;
+  size_t next = 0, next_change = 0;
   for (int start = 0; start < s.frames; start += s.block) {
     const int n = std::min(s.block, s.frames - start);
+    for (; next_change < s.changes.size() && s.changes[next_change].frame < start + n;
+         ++next_change)
+      engine.ParamChanged(s.changes[next_change].index, s.changes[next_change].value);
     for (; next < s.events.size() && s.events[next].frame < start + n; ++next) {
       const Event& e = s.events[next];
       engine.QueueMidiMessage({std::max(e.frame - start, 0), e.status, e.data1, e.data2});
@@ -147,7 +157,9 @@ TEST(RenderPathTest, EveryFactoryProgramSoundsTheSameOnEveryPath) {
 
 // Every section at its loudest and most resonant: all footages, resonant lowpass swept by the
 // envelope, resonators at full resonance, the mono section with sub and noise fed the poly signal,
-// ensemble on both, phaser at full feedback; a 61-note chord pressed, bent, held and released.
+// ensemble on both, phaser at full feedback; a 61-note chord pressed, bent, held and released,
+// its footages, volumes, tuning and pulse width changed while it sounds (a pulse width near full
+// turns the pulses off and on as the modulation sweeps it).
 TEST(RenderPathTest, ExtremeSettingsSoundTheSameAtEveryRateAndBlockSize) {
   std::fill(std::begin(g_worst), std::end(g_worst), 0.0);
   std::vector<std::pair<int, double>> values;
@@ -202,6 +214,12 @@ TEST(RenderPathTest, ExtremeSettingsSoundTheSameAtEveryRateAndBlockSize) {
       for (int note = 36; note <= 96; ++note)
         s.events.push_back({at(0.0005 * (note - 36)), 0x90, static_cast<uint8_t>(note), 127});
       s.events.push_back({at(0.1 * kLengthScale), 0xE0, 0, 127});  // bent to the top
+      const Change changes[] = {
+          {at(0.05), kBank1Saw8, 0}, {at(0.05), kBank2Pulse16, 0}, {at(0.07), kBank1Volume, 0.2},
+          {at(0.09), kBank1Pw, 1},   {at(0.11), kBank2Volume, 0},  {at(0.12), kBank1Pw, 0},
+          {at(0.13), kBank1Saw8, 1}, {at(0.15), kBank1Tune, 37},   {at(0.17), kBank2Volume, 0.8}};
+      for (const Change& c : changes)
+        s.changes.push_back({static_cast<int>(c.frame * kLengthScale), c.index, c.value});
       for (int note = 36; note <= 96; ++note)
         s.events.push_back({at(0.2 * kLengthScale), 0x80, static_cast<uint8_t>(note), 0});
       ExpectSameSound(
