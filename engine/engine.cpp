@@ -517,6 +517,7 @@ void Engine::RenderVoicesInLanes(double* poly, int n, const FootageKernels* foot
                                voice_amp_.data() + at,
                                voice_spare_.data() + at,
                                voice_phases_.data(),
+                               &footage_cache_,
                                footages ? &footage_sums_[static_cast<size_t>(i)] : nullptr,
                                footages};
     voice.RenderSources(n, banks_[0], banks_[1], scratch);

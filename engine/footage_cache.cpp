@@ -55,7 +55,7 @@ void FootageCache::Request(const FootagePlan& plan, FootageSum& sum) {
         first_[read.table] = slot;
         if (entry && entry->stamp != stamp) *entry = {stamp, read.table, slot};
       }
-      sum.arrays[count] = data_.data() + static_cast<size_t>(slot) * static_cast<size_t>(stride_);
+      sum.slots[count] = slot;
       sum.weights[count++] = read.weight;
     }
   }
@@ -87,6 +87,14 @@ void FootageCache::ReadPending(const FootageKernels& kernels, int n) {
       slot = p.next;
     }
   }
+}
+
+void FootageCache::Sum(const FootageSum& sum, const FootageKernels& kernels, double* out,
+                       int n) const {
+  const float* arrays[2 * FootagePlan::kMaxReads];
+  for (int r = 0; r < sum.count; ++r)
+    arrays[r] = data_.data() + static_cast<size_t>(sum.slots[r]) * static_cast<size_t>(stride_);
+  kernels.sum(arrays, sum.weights, sum.count, out, n);
 }
 
 }  // namespace vantor

@@ -11,9 +11,10 @@
 
 namespace vantor {
 
-// Where one voice finds its reads for the block, and their weights.
+// Where in the cache one voice finds its reads for the block, and their weights. Slots, not
+// addresses: a copied engine's voices must not read the original's cache.
 struct FootageSum {
-  const float* arrays[2 * FootagePlan::kMaxReads];
+  int slots[2 * FootagePlan::kMaxReads];
   float weights[2 * FootagePlan::kMaxReads];
   int count = 0;
 };
@@ -55,6 +56,8 @@ class FootageCache {
   void Restart(const OscillatorBank (&banks)[2]);
   // Makes the reads requested since NextBlock over n samples (at most the period).
   void ReadPending(const FootageKernels& kernels, int n);
+  // One voice's footages: the weighted sum of its reads into `out`, for n samples.
+  void Sum(const FootageSum& sum, const FootageKernels& kernels, double* out, int n) const;
 
  private:
   static constexpr int kShifts = 12;  // octave shifts of notes 0 to 127

@@ -123,7 +123,7 @@ void PolyVoice::RenderSources(int n, const OscillatorBank& bank1, const Oscillat
                               const VoiceScratch& scratch) {
   double* signal = scratch.signal;
   if (const FootageSum* footages = scratch.footages) {
-    scratch.kernels->sum(footages->arrays, footages->weights, footages->count, signal, n);
+    scratch.cache->Sum(*footages, *scratch.kernels, signal, n);
   } else {
     std::fill(signal, signal + n, 0.0);
     bank1.Render(signal, scratch.phases, n, note);

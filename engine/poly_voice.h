@@ -17,8 +17,9 @@ struct VoiceScratch {
   double* amp = nullptr;
   double* spare = nullptr;
   uint32_t* phases = nullptr;
-  // The fast path's: the voice's reads for the block, summed by `kernels`; null renders the
-  // footages the reference way.
+  // The fast path's: the voice's reads for the block in `cache`, summed by `kernels`; null
+  // renders the footages the reference way.
+  const FootageCache* cache = nullptr;
   const FootageSum* footages = nullptr;
   const FootageKernels* kernels = nullptr;
 };

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "core/vantor_params.h"
@@ -338,6 +339,36 @@ TEST(RenderPathTest, EnvelopeInRegistersMatchesTheTicksToTheBit) {
     EXPECT_EQ(stages_seen & 0b1110, sustain > 0.0 ? 0b1110 : 0b0110) << "sustain " << sustain;
     EXPECT_EQ(ticks.stage, EnvelopeGenerator::kIdle);
   }
+}
+
+// The fast paths carry reads from block to block: a copy of a sounding engine, its original gone,
+// renders on as the original would have, to the bit.
+TEST(RenderPathTest, CopiedEngineRendersAsTheOriginal) {
+  const RenderPath before = ActiveRenderPath();
+  for (RenderPath path : FastPaths()) {
+    ASSERT_TRUE(SetRenderPath(path));
+    auto original = std::make_unique<Engine>();
+    original->Reset(44100.0, 64);
+    for (int p = kBank1Saw16; p <= kBank2Pulse4; ++p)
+      original->ParamChanged(p, 1.0);
+    for (int note = 30; note <= 100; note += 7)
+      original->QueueMidiMessage({0, 0x90, static_cast<uint8_t>(note), 100});
+    std::vector<double> left(64), right(64), copy_left(64), copy_right(64);
+    double* outputs[2] = {left.data(), right.data()};
+    for (int block = 0; block < 10; ++block)
+      original->RenderBlock(outputs, 64);
+    Engine copy = *original;
+    for (int block = 0; block < 10; ++block)
+      original->RenderBlock(outputs, 64);
+    original.reset();
+    double* copy_outputs[2] = {copy_left.data(), copy_right.data()};
+    for (int block = 0; block < 10; ++block)
+      copy.RenderBlock(copy_outputs, 64);
+    EXPECT_EQ(left, copy_left) << RenderPathName(path);
+    EXPECT_EQ(right, copy_right) << RenderPathName(path);
+    EXPECT_GT(Peak(left), 1e-3) << RenderPathName(path);
+  }
+  SetRenderPath(before);
 }
 
 TEST(RenderPathTest, SwitchTakesOnlyWhatThisMachineRuns) {
