@@ -245,23 +245,6 @@ TEST_F(DispatcherTest, HostSettingsAndLifecycle) {
   EXPECT_EQ(orphan.getParameter(&orphan, 0), 0.0f);
 }
 
-TEST(HostIdentificationTest, OpenAsksTheHostOnceForProductAndVersion) {
-  HostState host;
-  host.product = "My CUBASE Studio";
-  Instance plugin(&host);
-  plugin.Dispatch(effOpen);
-  plugin.Dispatch(effOpen);
-  EXPECT_EQ(host.Count(audioMasterGetProductString), 1);
-  EXPECT_EQ(host.Count(audioMasterGetVendorVersion), 1);
-
-  HostState silent;
-  silent.product = "";
-  Instance quiet(&silent);
-  quiet.Dispatch(effOpen);
-  EXPECT_EQ(silent.Count(audioMasterGetProductString), 1);
-  EXPECT_EQ(silent.Count(audioMasterGetVendorVersion), 0);
-}
-
 TEST(EntryPointTest, MainIsTheSameEntryAndInstancesAreIndependent) {
   AEffect* a = PluginEntry("main")(HostCallback);
   AEffect* b = PluginEntry("VSTPluginMain")(HostCallback);

@@ -113,16 +113,29 @@ TEST_F(HostRequestsTest, TimeQueriesUseOnlyValidFields) {
   EXPECT_TRUE(plugin.IsOfflineRendering());
 }
 
+// Open asks the host once for product and version; a second open or a later query asks again
+// for nothing, and a host without a product name is not asked its version.
 TEST_F(HostRequestsTest, IdentificationHappensOnceAtOpen) {
   host.product = "Ardour Live";  // "live" comes before "ardour" in the table
   host.vendor_version = 10301;
   EXPECT_EQ(plugin.host_version(), 0);
+  plugin.Dispatch(effOpen, 0, 0, nullptr, 0.0f);
   plugin.Dispatch(effOpen, 0, 0, nullptr, 0.0f);
   EXPECT_EQ(plugin.IdentifyHost(), 9);
   EXPECT_EQ(plugin.host_version(), 0x10301);
   host.product = "Reaper";
   EXPECT_EQ(plugin.IdentifyHost(), 9);
   EXPECT_EQ(plugin.GetApiKind(), 0);
+  EXPECT_EQ(host.Count(audioMasterGetProductString), 1);
+  EXPECT_EQ(host.Count(audioMasterGetVendorVersion), 1);
+
+  HostState silent;
+  silent.product = "";
+  ScopedHost silent_scope(&silent);
+  Vantor quiet(HostCallback);
+  quiet.Dispatch(effOpen, 0, 0, nullptr, 0.0f);
+  EXPECT_EQ(silent.Count(audioMasterGetProductString), 1);
+  EXPECT_EQ(silent.Count(audioMasterGetVendorVersion), 0);
 }
 
 TEST(HostIdTest, ProductFragmentsInTableOrder) {
