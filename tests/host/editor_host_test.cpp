@@ -30,12 +30,6 @@ constexpr Rect kSoftClipButton{845, 48, 865, 68};
 constexpr int kCopy = 0, kPaste = 1, kInit = 2, kMidiSettings = 14, kReload = 15, kSwitchView = 18,
               kOnline = 19, kZoom = 20;
 
-void WriteConfig(const std::string& text) {
-  const std::filesystem::path folder = FreshConfigHome() / "Brenwick";
-  std::filesystem::create_directories(folder);
-  std::ofstream(folder / "vantor.ini") << text;
-}
-
 std::string ReadConfigFile() {
   std::ifstream in(std::filesystem::path(getenv("XDG_CONFIG_HOME")) / "Brenwick" / "vantor.ini");
   return std::string(std::istreambuf_iterator<char>(in), {});
@@ -70,12 +64,11 @@ class EditorRig {
 
   // MIDI through effProcessEvents, then one block rendered so that queued messages act.
   void SendMidi(std::vector<VstMidiEvent> events) {
-    std::vector<uint8_t> storage(sizeof(VstEvents) + events.size() * sizeof(VstEvent*));
-    auto* list = reinterpret_cast<VstEvents*>(storage.data());
-    list->numEvents = static_cast<int32_t>(events.size());
-    for (size_t i = 0; i < events.size(); ++i)
-      list->events[i] = reinterpret_cast<VstEvent*>(&events[i]);
-    Dispatch(effProcessEvents, 0, 0, list);
+    std::vector<VstEvent*> pointers;
+    for (VstMidiEvent& e : events)
+      pointers.push_back(reinterpret_cast<VstEvent*>(&e));
+    EventList list(pointers);
+    Dispatch(effProcessEvents, 0, 0, list.get());
     Render(1);
   }
   void Render(int blocks) {

@@ -3,51 +3,30 @@
 // and assignments learned in one instance reach the next through the file.
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <memory>
 #include <vector>
 
 #include "engine/param_ids.h"
 #include "plugin_host.h"
-#include "support/test_home.h"
 
 namespace vantor::testing {
 namespace {
 
 using namespace vst;
 
-VstMidiEvent Midi(int delta, uint8_t status, uint8_t data1, uint8_t data2) {
-  VstMidiEvent e{};
-  e.type = kVstMidiType;
-  e.byteSize = sizeof e;
-  e.deltaFrames = delta;
-  e.midiData[0] = static_cast<char>(status);
-  e.midiData[1] = static_cast<char>(data1);
-  e.midiData[2] = static_cast<char>(data2);
-  return e;
-}
-
-void WriteConfig(const std::string& text) {
-  const std::filesystem::path folder = FreshConfigHome() / "Brenwick";
-  std::filesystem::create_directories(folder);
-  std::ofstream(folder / "vantor.ini") << text;
-}
-
 class MidiMappingHostTest : public ::testing::Test {
  protected:
-  void Start(Instance& plugin) {
-    plugin.Dispatch(effOpen);
-    plugin.Dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f);
-    plugin.Dispatch(effSetBlockSize, 0, 256);
-    plugin.Dispatch(effMainsChanged, 0, 1);
+  // The plug-in started on a fresh configuration file holding `config`.
+  Instance& StartWith(const std::string& config) {
+    WriteConfig(config);
+    started = std::make_unique<Instance>(&host);
+    started->Start(44100.0f, 256);
+    host.Clear();
+    return *started;
   }
+  // The events, then one block so that queued messages act.
   void Send(Instance& plugin, std::vector<VstMidiEvent> events) {
-    std::vector<uint8_t> storage(sizeof(VstEvents) + events.size() * sizeof(VstEvent*));
-    auto* list = reinterpret_cast<VstEvents*>(storage.data());
-    list->numEvents = static_cast<int32_t>(events.size());
-    for (size_t i = 0; i < events.size(); ++i) {
-      list->events[i] = reinterpret_cast<VstEvent*>(&events[i]);
-    }
-    plugin.Dispatch(effProcessEvents, 0, 0, list);
+    plugin.SendMidi(std::move(events));
     std::vector<float> left(256), right(256);
     float* outputs[2] = {left.data(), right.data()};
     plugin.effect->processReplacing(plugin.effect, nullptr, outputs, 256);
@@ -61,13 +40,11 @@ class MidiMappingHostTest : public ::testing::Test {
   }
 
   HostState host;
+  std::unique_ptr<Instance> started;
 };
 
 TEST_F(MidiMappingHostTest, MappedControllerMovesItsParameterAndTellsTheHost) {
-  WriteConfig("[MIDI Control]\nCC74=38\nCC30=12\n");
-  Instance plugin(&host);
-  Start(plugin);
-  host.Clear();
+  Instance& plugin = StartWith("[MIDI Control]\nCC74=38\nCC30=12\n");
   Send(plugin, {Midi(10, 0xB3, 74, 0), Midi(20, 0xB0, 30, 64)});
   EXPECT_FLOAT_EQ(plugin.Get(kFilterCutoff), 0.0f);
   EXPECT_EQ(plugin.ParamText(effGetParamDisplay, kPolyphony), "32");
@@ -83,10 +60,7 @@ TEST_F(MidiMappingHostTest, MappedControllerMovesItsParameterAndTellsTheHost) {
 }
 
 TEST_F(MidiMappingHostTest, ThruAndIgnoredProgramChangesFromTheConfiguration) {
-  WriteConfig("[MIDI Global]\nMIDI Thru=true\nIgnore Program Change=true\n");
-  Instance plugin(&host);
-  Start(plugin);
-  host.Clear();
+  Instance& plugin = StartWith("[MIDI Global]\nMIDI Thru=true\nIgnore Program Change=true\n");
   Send(plugin, {Midi(5, 0xC0, 3, 0), Midi(9, 0x90, 60, 90)});
   EXPECT_EQ(plugin.Dispatch(effGetProgram), 0);
   ASSERT_EQ(host.midi_out.size(), 2u);
@@ -95,10 +69,7 @@ TEST_F(MidiMappingHostTest, ThruAndIgnoredProgramChangesFromTheConfiguration) {
 }
 
 TEST_F(MidiMappingHostTest, ProgramChangeSelectsWithoutTellingTheHostWhenNotIgnored) {
-  WriteConfig("[MIDI Global]\nMIDI Thru=false\n");
-  Instance plugin(&host);
-  Start(plugin);
-  host.Clear();
+  Instance& plugin = StartWith("[MIDI Global]\nMIDI Thru=false\n");
   Send(plugin, {Midi(0, 0xC0, 3, 0)});
   EXPECT_EQ(plugin.Dispatch(effGetProgram), 3);
   EXPECT_TRUE(host.midi_out.empty());

@@ -28,31 +28,17 @@ float Normalised(int index, double plain) {
 class HostPerformer : public Performer {
  public:
   HostPerformer() {
-    plugin_.Dispatch(effOpen);
-    plugin_.Dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(kRate));
-    plugin_.Dispatch(effSetBlockSize, 0, kBlock);
-    plugin_.Dispatch(effMainsChanged, 0, 1);
+    plugin_.Start(static_cast<float>(kRate), kBlock);
     for (int i = 0; i < kParamCount; ++i)
       Set(i, VantorParamSpec(i).default_value);
   }
   void Set(int index, double value) override { plugin_.Set(index, Normalised(index, value)); }
   void Midi(uint8_t status, uint8_t data1, uint8_t data2) override {
-    VstMidiEvent e{};
-    e.type = kVstMidiType;
-    e.byteSize = sizeof e;
-    e.midiData[0] = static_cast<char>(status);
-    e.midiData[1] = static_cast<char>(data1);
-    e.midiData[2] = static_cast<char>(data2);
-    pending_.push_back(e);
+    pending_.push_back(testing::Midi(0, status, data1, data2));
   }
   void Render(int frames, std::vector<double>& out) override {
     // The pending events go with the first block.
-    std::vector<uint8_t> storage(sizeof(VstEvents) + pending_.size() * sizeof(VstEvent*));
-    auto* list = reinterpret_cast<VstEvents*>(storage.data());
-    list->numEvents = static_cast<int32_t>(pending_.size());
-    for (size_t i = 0; i < pending_.size(); ++i)
-      list->events[i] = reinterpret_cast<VstEvent*>(&pending_[i]);
-    plugin_.Dispatch(effProcessEvents, 0, 0, list);
+    plugin_.SendMidi(pending_);
     std::vector<double> left(static_cast<size_t>(frames)), right(left.size());
     for (int done = 0; done < frames; done += kBlock) {
       double* outputs[2] = {&left[static_cast<size_t>(done)], &right[static_cast<size_t>(done)]};

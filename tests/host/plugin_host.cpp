@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+
+#include "support/test_home.h"
 
 namespace vantor::testing {
 namespace {
@@ -72,6 +75,20 @@ vst::VstMidiEvent Midi(int delta, uint8_t status, uint8_t data1, uint8_t data2) 
   return e;
 }
 
+EventList::EventList(const std::vector<vst::VstEvent*>& events)
+    : storage(sizeof(vst::VstEvents) + events.size() * sizeof(vst::VstEvent*)) {
+  vst::VstEvents* list = get();
+  list->numEvents = static_cast<int32_t>(events.size());
+  for (size_t i = 0; i < events.size(); ++i)
+    list->events[i] = events[i];
+}
+
+void WriteConfig(const std::string& text) {
+  const std::filesystem::path folder = FreshConfigHome() / "Brenwick";
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder / "vantor.ini") << text;
+}
+
 void* PluginLibrary() {
   static void* handle = [] {
     void* h = dlopen(VANTOR_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
@@ -133,6 +150,21 @@ intptr_t Instance::SetChunk(int index, const std::vector<uint8_t>& bytes) {
   std::vector<uint8_t> copy(bytes);
   return Dispatch(vst::effSetChunk, index, static_cast<intptr_t>(copy.size()),
                   copy.empty() ? static_cast<void*>(&copy) : copy.data());
+}
+
+void Instance::Start(float sample_rate, int block_size) {
+  Dispatch(vst::effOpen);
+  Dispatch(vst::effSetSampleRate, 0, 0, nullptr, sample_rate);
+  Dispatch(vst::effSetBlockSize, 0, block_size);
+  Dispatch(vst::effMainsChanged, 0, 1);
+}
+
+intptr_t Instance::SendMidi(std::vector<vst::VstMidiEvent> events) {
+  std::vector<vst::VstEvent*> pointers;
+  for (vst::VstMidiEvent& e : events)
+    pointers.push_back(reinterpret_cast<vst::VstEvent*>(&e));
+  EventList list(pointers);
+  return Dispatch(vst::effProcessEvents, 0, 0, list.get());
 }
 
 }  // namespace vantor::testing

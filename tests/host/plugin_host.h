@@ -52,6 +52,16 @@ class ScopedHost {
 // A MIDI event as hosts send it.
 vst::VstMidiEvent Midi(int delta, uint8_t status, uint8_t data1, uint8_t data2);
 
+// A VstEvents list of any length over events the caller keeps alive.
+struct EventList {
+  explicit EventList(const std::vector<vst::VstEvent*>& events);
+  vst::VstEvents* get() { return reinterpret_cast<vst::VstEvents*>(storage.data()); }
+  std::vector<uint8_t> storage;
+};
+
+// Writes the instrument's configuration file into a fresh configuration folder.
+void WriteConfig(const std::string& text);
+
 // The plug-in library, opened once per test process.
 void* PluginLibrary();
 using EntryPoint = vst::PluginEntryProc;
@@ -72,6 +82,10 @@ class Instance {
   // The chunk the plug-in hands out for effGetChunk(index), copied.
   std::vector<uint8_t> GetChunk(int index);
   intptr_t SetChunk(int index, const std::vector<uint8_t>& bytes);
+  // Opens the plug-in and starts audio the way hosts do.
+  void Start(float sample_rate, int block_size);
+  // Hands the events to effProcessEvents in one list; returns its answer.
+  intptr_t SendMidi(std::vector<vst::VstMidiEvent> events);
   float Get(int index) { return effect->getParameter(effect, index); }
   void Set(int index, float value) { effect->setParameter(effect, index, value); }
 

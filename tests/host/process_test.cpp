@@ -16,27 +16,9 @@ using namespace vst;
 
 constexpr int kFrames = 512;
 
-// A VstEvents list of any length.
-struct EventList {
-  explicit EventList(std::vector<VstEvent*> events)
-      : storage(sizeof(VstEvents) + events.size() * sizeof(VstEvent*)) {
-    auto* list = reinterpret_cast<VstEvents*>(storage.data());
-    list->numEvents = static_cast<int32_t>(events.size());
-    for (size_t i = 0; i < events.size(); ++i)
-      list->events[i] = events[i];
-  }
-  VstEvents* get() { return reinterpret_cast<VstEvents*>(storage.data()); }
-  std::vector<uint8_t> storage;
-};
-
 class ProcessTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    plugin.Dispatch(effOpen);
-    plugin.Dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f);
-    plugin.Dispatch(effSetBlockSize, 0, kFrames);
-    plugin.Dispatch(effMainsChanged, 0, 1);
-  }
+  void SetUp() override { plugin.Start(44100.0f, kFrames); }
 
   // Renders one float block with the chosen callback into buffers prefilled with `fill`.
   void RenderFloat(bool accumulate, float fill, std::vector<float>& left, std::vector<float>& right,
@@ -62,14 +44,6 @@ class ProcessTest : public ::testing::Test {
       plugin.Set(index, value);
     for (int f = 0; f < 6; ++f)
       plugin.Set(kBank1Saw16 + f, f == 1 ? 1.0f : 0.0f);
-  }
-
-  void Send(std::vector<VstMidiEvent> midi) {
-    std::vector<VstEvent*> events;
-    for (VstMidiEvent& e : midi)
-      events.push_back(reinterpret_cast<VstEvent*>(&e));
-    EventList list(events);
-    plugin.Dispatch(effProcessEvents, 0, 0, list.get());
   }
 
   // The peak level of the next `blocks` blocks.
@@ -112,12 +86,8 @@ TEST_F(ProcessTest, ReplacingOverwritesAccumulatingAddsDoubleWorksInPlace) {
   HostState twin_host;
   Instance twin(&twin_host);
   Instance third(&twin_host);
-  for (Instance* p : {&twin, &third}) {
-    p->Dispatch(effOpen);
-    p->Dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f);
-    p->Dispatch(effSetBlockSize, 0, kFrames);
-    p->Dispatch(effMainsChanged, 0, 1);
-  }
+  for (Instance* p : {&twin, &third})
+    p->Start(44100.0f, kFrames);
   VstMidiEvent on = Midi(0, 0x90, 60, 100);
   for (Instance* p : {&plugin, &twin, &third}) {
     EventList events({reinterpret_cast<VstEvent*>(&on)});
@@ -210,7 +180,7 @@ TEST_F(ProcessTest, EventListsWithNullEntriesAndSysExAreWalked) {
 // sounds at its equal-tempered pitch.
 TEST_F(ProcessTest, NotesSoundAtTheirTimeAndPitch) {
   PlainSaw();
-  Send({Midi(100, 0x90, 69, 100)});
+  plugin.SendMidi({Midi(100, 0x90, 69, 100)});
   std::vector<float> left, right;
   RenderFloat(false, 0.0f, left, right);
   int onset = -1;
@@ -239,7 +209,7 @@ TEST_F(ProcessTest, AFloodOfControllerDataNeverLosesTheEndOfANote) {
     for (bool all_notes_off : {false, true}) {
       SCOPED_TRACE(::testing::Message()
                    << "flood of " << int(status) << ", all notes off " << all_notes_off);
-      Send({Midi(0, 0x90, 60, 100), Midi(0, 0xB0, 64, 127)});
+      plugin.SendMidi({Midi(0, 0x90, 60, 100), Midi(0, 0xB0, 64, 127)});
       EXPECT_GT(Peak(1), 0.01f);
       std::vector<VstMidiEvent> flood;
       for (int i = 0; i < 6000; ++i) {
@@ -252,7 +222,7 @@ TEST_F(ProcessTest, AFloodOfControllerDataNeverLosesTheEndOfANote) {
         flood.push_back(Midi(450, 0x80, 60, 0));
         flood.push_back(Midi(500, 0xB0, 64, 0));  // the pedal lets the note go
       }
-      Send(flood);
+      plugin.SendMidi(flood);
       Peak(40);  // the release of the voice envelope and the gate
       EXPECT_EQ(Peak(1), 0.0f) << "the note hangs";
     }
@@ -268,11 +238,11 @@ TEST_F(ProcessTest, ARestartAtANewRateForgetsHeldKeysAndThePedal) {
   float rate = 44100.0f;
   for (uint8_t held : {uint8_t{0xB0}, uint8_t{0x90}}) {
     SCOPED_TRACE(held == 0x90 ? "a key held" : "the pedal down");
-    Send({held == 0x90 ? Midi(0, 0x90, 48, 100) : Midi(0, 0xB0, 64, 127)});
+    plugin.SendMidi({held == 0x90 ? Midi(0, 0x90, 48, 100) : Midi(0, 0xB0, 64, 127)});
     Peak(1);
     rate = rate == 44100.0f ? 48000.0f : 44100.0f;
     Restart(rate);
-    Send({Midi(0, 0x90, 60, 100), Midi(200, 0x80, 60, 0)});
+    plugin.SendMidi({Midi(0, 0x90, 60, 100), Midi(200, 0x80, 60, 0)});
     EXPECT_GT(Peak(1), 0.01f);
     Peak(8);
     // A key still counted would close the note's gate 24 ticks after its release.
