@@ -1,6 +1,5 @@
 // MIDI control through the loaded plug-in with a configuration file: mapped controllers move
-// their parameter and tell the host, thru echoes to the host, program changes can be ignored,
-// and assignments learned in one instance reach the next through the file.
+// their parameter and tell the host, thru echoes to the host and program changes can be ignored.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -66,15 +65,6 @@ TEST_F(MidiMappingHostTest, ThruAndIgnoredProgramChangesFromTheConfiguration) {
   ASSERT_EQ(host.midi_out.size(), 2u);
   EXPECT_EQ(static_cast<uint8_t>(host.midi_out[0].midiData[0]), 0xC0);
   EXPECT_EQ(host.midi_out[1].deltaFrames, 9);
-}
-
-TEST_F(MidiMappingHostTest, ProgramChangeSelectsWithoutTellingTheHostWhenNotIgnored) {
-  Instance& plugin = StartWith("[MIDI Global]\nMIDI Thru=false\n");
-  Send(plugin, {Midi(0, 0xC0, 3, 0)});
-  EXPECT_EQ(plugin.Dispatch(effGetProgram), 3);
-  EXPECT_TRUE(host.midi_out.empty());
-  Send(plugin, {Midi(0, 0xC0, 70, 0)});
-  EXPECT_EQ(plugin.Dispatch(effGetProgram), 3);
 }
 
 }  // namespace

@@ -167,13 +167,15 @@ TEST_F(ProcessTest, EventListsWithNullEntriesAndSysExAreWalked) {
   // MIDI thru is off by default: the events go to the instrument only.
   EXPECT_EQ(plugin.Dispatch(effProcessEvents, 0, 0, events.get()), 1);
   EXPECT_TRUE(host.midi_out.empty());
-  // A program change in the stream selects the program (the host is not told).
+  // A program change in the stream selects the program (the host is not told, nor is it echoed);
+  // one beyond the 64 slots selects nothing.
   host.Clear();
-  VstMidiEvent change = Midi(0, 0xC0, 63, 0);
-  EventList program({reinterpret_cast<VstEvent*>(&change)});
-  plugin.Dispatch(effProcessEvents, 0, 0, program.get());
+  plugin.SendMidi({Midi(0, 0xC0, 63, 0)});
   EXPECT_EQ(plugin.Dispatch(effGetProgram), 63);
   EXPECT_EQ(host.Count(audioMasterUpdateDisplay), 0);
+  EXPECT_TRUE(host.midi_out.empty());
+  plugin.SendMidi({Midi(0, 0xC0, 70, 0)});
+  EXPECT_EQ(plugin.Dispatch(effGetProgram), 63);
 }
 
 // A note through the loaded plug-in: it starts at the control tick nearest its offset and
