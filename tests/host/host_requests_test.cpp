@@ -7,6 +7,7 @@
 #include "host/host_id.h"
 #include "instrument/vantor.h"
 #include "plugin_host.h"
+#include "support/test_locale.h"
 
 namespace vantor::testing {
 namespace {
@@ -153,13 +154,27 @@ TEST(HostIdTest, ProductFragmentsInTableOrder) {
   EXPECT_FALSE(HostDisconnectsExtraInputs(16));
 }
 
-TEST(HostIdTest, ChunkVendorsMatchWholeLowerCasedStrings) {
-  EXPECT_TRUE(IsProgramChunkOnlyVendor("NATIVE INSTRUMENTS"));
-  EXPECT_TRUE(IsProgramChunkOnlyVendor("Juce VST Host"));
-  EXPECT_FALSE(IsProgramChunkOnlyVendor("Native Instruments GmbH"));
-  EXPECT_FALSE(IsProgramChunkOnlyVendor("juce"));
-  EXPECT_FALSE(IsProgramChunkOnlyVendor(""));
-  EXPECT_FALSE(IsProgramChunkOnlyVendor(nullptr));
+// Vendors match as whole strings in any case, letter for letter in ASCII: also under a Turkish
+// locale, which has no one-byte lower case for 'I' (it is a dotless i), so the C library leaves
+// it as it is.
+TEST(HostIdTest, ChunkVendorsMatchWholeLowerCasedStringsInAnyLocale) {
+  for (const char* locale : {"C", "tr_TR.UTF-8"}) {
+    SCOPED_TRACE(locale);
+    if (std::string(locale) != "C") {
+      ASSERT_EQ(UseLocale(locale), "");
+    }
+    EXPECT_TRUE(IsProgramChunkOnlyVendor("NATIVE INSTRUMENTS"));
+    EXPECT_TRUE(IsProgramChunkOnlyVendor("Native Instruments"));
+    EXPECT_TRUE(IsProgramChunkOnlyVendor("Juce VST Host"));
+    EXPECT_TRUE(IsProgramChunkOnlyVendor("JUCE VST HOST"));
+    EXPECT_FALSE(IsProgramChunkOnlyVendor("Native Instruments GmbH"));
+    EXPECT_FALSE(IsProgramChunkOnlyVendor("juce"));
+    EXPECT_FALSE(IsProgramChunkOnlyVendor(""));
+    EXPECT_FALSE(IsProgramChunkOnlyVendor(nullptr));
+    EXPECT_EQ(HostIdFromProduct("ABLETON LIVE"), 9);
+    EXPECT_EQ(HostIdFromProduct("RENOISE"), 29);
+  }
+  UseCLocale();
 }
 
 }  // namespace

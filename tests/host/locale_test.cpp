@@ -8,7 +8,6 @@
 #include "core/vantor_params.h"
 #include "editor/graphics.h"
 #include "engine/param_ids.h"
-#include "host/host_id.h"
 #include "plugin_host.h"
 #include "support/test_locale.h"
 #include "support/test_plugin.h"
@@ -72,17 +71,6 @@ TEST_F(HostLocaleTest, InfoLineAndEditorTextEntryKeepTheirPoint) {
   ASSERT_NE(fader, nullptr);
   plugin.ui->CommitTextEntry(fader, volume, "0.75");
   EXPECT_DOUBLE_EQ(volume->value(), 0.75);
-}
-
-// A Turkish locale has no one-byte lower case for 'I' (it is a dotless i), so the C library
-// leaves it as it is; host names are compared letter for letter in ASCII all the same.
-TEST(HostNameLocaleTest, HostNamesMatchUnderATurkishLocale) {
-  ASSERT_EQ(UseLocale("tr_TR.UTF-8"), "");
-  EXPECT_TRUE(IsProgramChunkOnlyVendor("Native Instruments"));
-  EXPECT_TRUE(IsProgramChunkOnlyVendor("JUCE VST HOST"));
-  EXPECT_EQ(HostIdFromProduct("ABLETON LIVE"), 9);
-  EXPECT_EQ(HostIdFromProduct("RENOISE"), 29);
-  UseCLocale();
 }
 
 }  // namespace
