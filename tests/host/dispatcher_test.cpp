@@ -43,19 +43,6 @@ TEST_F(DispatcherTest, RecordTellsIdentityCountsAndAbilities) {
   EXPECT_EQ(plugin.Dispatch(effGetTailSize), 0);
   EXPECT_EQ(plugin.Dispatch(effProcessVarIo), 0);
   EXPECT_EQ(plugin.Dispatch(effCanBeAutomated, 109), 1);
-  // The editor rectangle exists exactly when the record says there is an editor.
-  ERect* rect = nullptr;
-  if (e->flags & effFlagsHasEditor) {
-    EXPECT_EQ(plugin.Dispatch(effEditGetRect, 0, 0, &rect), 1);
-    ASSERT_NE(rect, nullptr);
-    EXPECT_GT(rect->right, 0);
-    EXPECT_GT(rect->bottom, 0);
-  } else {
-    EXPECT_EQ(plugin.Dispatch(effEditGetRect, 0, 0, &rect), 0);
-    EXPECT_EQ(plugin.Dispatch(effEditOpen), 0);
-    EXPECT_EQ(plugin.Dispatch(effEditClose), 0);
-  }
-  EXPECT_EQ(plugin.Dispatch(effEditGetRect), 0);
   for (int opcode : {70, 71, 72, 77, 78, 79, 200, -1})
     EXPECT_EQ(plugin.Dispatch(opcode, 1, 1, nullptr, 1.0f), 0) << opcode;
 }

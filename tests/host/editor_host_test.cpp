@@ -151,7 +151,8 @@ TEST(EditorHostTest, TheLoadedPluginHasAnEditorOf924By456) {
   EXPECT_EQ(rect->left, 0);
   EXPECT_EQ(rect->bottom, 456);
   EXPECT_EQ(rect->right, 924);
-  plugin.Dispatch(effEditIdle);  // no window: nothing to do, and nothing breaks
+  EXPECT_EQ(plugin.Dispatch(effEditGetRect), 0);  // nowhere to put it
+  plugin.Dispatch(effEditIdle);                   // no window: nothing to do, and nothing breaks
 }
 
 TEST(EditorHostTest, DraggingEachKindOfControlIsOneGestureThatTheHostHears) {
