@@ -25,14 +25,10 @@ TEST_F(HostRequestsTest, MidiThroughNullEntriesKeepsOrderAndOffsets) {
   plugin.set_midi_thru(true);
   VstMidiEvent first = Midi(3, 0x90, 60, 100);
   VstMidiEvent second = Midi(17, 0x80, 60, 0);
-  struct {
-    int32_t numEvents;
-    intptr_t reserved;
-    VstEvent* events[3];
-  } list{
-      3, 0, {reinterpret_cast<VstEvent*>(&first), nullptr, reinterpret_cast<VstEvent*>(&second)}};
+  EventList list(
+      {reinterpret_cast<VstEvent*>(&first), nullptr, reinterpret_cast<VstEvent*>(&second)});
   host.Clear();
-  EXPECT_EQ(plugin.Dispatch(effProcessEvents, 0, 0, &list, 0.0f), 1);
+  EXPECT_EQ(plugin.Dispatch(effProcessEvents, 0, 0, list.get(), 0.0f), 1);
   ASSERT_EQ(host.midi_out.size(), 2u);
   EXPECT_EQ(host.midi_out[0].deltaFrames, 3);
   EXPECT_EQ(static_cast<uint8_t>(host.midi_out[0].midiData[0]), 0x90);
