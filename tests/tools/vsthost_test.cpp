@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
 
 #include "host/vst24.h"
 #include "support/test_locale.h"
@@ -417,11 +418,21 @@ INSTANTIATE_TEST_SUITE_P(Faults, ProbeFaultTest,
                            return std::string(info.param.name);
                          });
 
+// Both loads with their length (the one-second tail included) and a positive factor each.
 TEST_F(ProbeTest, BenchReportsRealTimeFactors) {
   const RunResult run = Vsthost({"bench", PROBE_PLUGIN, "--seconds", "0.5", "--voices", "8"});
   ASSERT_EQ(run.status, 0) << run.output;
-  EXPECT_TRUE(Contains(run.output, "demo phrase")) << run.output;
-  EXPECT_TRUE(Contains(run.output, "8-note chord")) << run.output;
+  EXPECT_TRUE(Contains(run.output, "Probe, program 0 \"Alpha\", 44100 Hz, block size 512"))
+      << run.output;
+  for (const auto& [load, seconds] : {std::pair{"demo phrase", "11.0"}, {"8-note chord", "1.5"}}) {
+    std::smatch factor;
+    ASSERT_TRUE(std::regex_search(
+        run.output, factor,
+        std::regex(std::string(load) + " +" + seconds + " s of audio: +([0-9.]+|inf)x real time")))
+        << load << "\n"
+        << run.output;
+    EXPECT_GT(std::stod(factor[1]), 0.0) << load;
+  }
 }
 
 // Debian's plug-ins were written by others: what works with them is not shaped by our own code.
