@@ -39,8 +39,17 @@ TEST(ProgramSlotsTest, RecallingAnUninitialisedSlotCountsUserPresets) {
   EXPECT_STREQ(plugin.GetProgramName(-1), "");
 }
 
-TEST(ProgramSlotsTest, RawParameterListLoadsClampedUnquantisedValues) {
+// A raw parameter list loads clamped, unquantised values; a short one ends at its clamped zero.
+TEST(ProgramSlotsTest, RawParameterListLoadsClampedUnquantisedValuesAndAShortOneEndsAtZero) {
   TestVantor plugin;
+  StateChunk cut;
+  cut.PutDouble(0.5);
+  cut.PutBytes("abc", 3);  // parameter 1 is cut off
+  EXPECT_EQ(plugin.UnserializeParams(cut, 0), -1);
+  EXPECT_EQ(plugin.Param(kMainVolume)->value(), 0.5);
+  EXPECT_EQ(plugin.Param(kSoftClipping)->value(), 0.0);
+  EXPECT_EQ(plugin.Param(kKeySplitPoint)->value(), 23.0);  // untouched
+
   StateChunk chunk;
   for (int i = 0; i < kParamCount; ++i)
     chunk.PutDouble(i == kFilterCutoff ? 5.0 : 0.375);
@@ -48,17 +57,6 @@ TEST(ProgramSlotsTest, RawParameterListLoadsClampedUnquantisedValues) {
   EXPECT_EQ(plugin.Param(kFilterCutoff)->value(), 1.0);
   EXPECT_EQ(plugin.Param(kPolyphony)->value(), 0.375);  // not rounded to its step
   EXPECT_EQ(plugin.Param(kBank1Tune)->value(), 0.375);
-}
-
-TEST(ProgramSlotsTest, ShortParameterListEndsAtItsClampedZero) {
-  TestVantor plugin;
-  StateChunk chunk;
-  chunk.PutDouble(0.5);
-  chunk.PutBytes("abc", 3);  // parameter 1 is cut off
-  EXPECT_EQ(plugin.UnserializeParams(chunk, 0), -1);
-  EXPECT_EQ(plugin.Param(kMainVolume)->value(), 0.5);
-  EXPECT_EQ(plugin.Param(kSoftClipping)->value(), 0.0);
-  EXPECT_EQ(plugin.Param(kKeySplitPoint)->value(), 23.0);  // untouched
 }
 
 TEST(ProgramSlotsTest, PresetsRoundTripAndKeepTheCurrentIndex) {
