@@ -36,7 +36,7 @@ TEST(PluginParamTest, ZeroShapeKeepsLinearMappingAndLongNamesAreCut) {
   EXPECT_DOUBLE_EQ(p.value(), 5.0);
 }
 
-TEST(PluginParamTest, EnumeratedQuantisesToItsSteps) {
+TEST(PluginParamTest, EnumeratedQuantisesToItsStepsAndShowsItsText) {
   PluginParam p;
   p.DefineEnumerated("e", 0, 4, kFour);
   EXPECT_EQ(p.kind(), ParamKind::Enumerated);
@@ -46,6 +46,18 @@ TEST(PluginParamTest, EnumeratedQuantisesToItsSteps) {
   EXPECT_EQ(p.value(), 2.0);
   p.SetFromNormalized(0.1);
   EXPECT_EQ(p.value(), 0.0);
+
+  // Defined at its second text, it shows that text and has no unit label.
+  PluginParam b;
+  b.DefineEnumerated("e", 1, 4, kFour);
+  EXPECT_EQ(b.DisplayText(), "b");
+  EXPECT_STREQ(b.GetUnitLabel(), "");
+  PluginParam seconds;
+  seconds.DefineContinuous("porta", 0, 0, 5, 0.01, "sec", 4);
+  EXPECT_STREQ(seconds.GetUnitLabel(), "sec");
+  char out[64];
+  b.GetDisplayText(2, false, out, sizeof out, false);
+  EXPECT_STREQ(out, "2");
 }
 
 TEST(PluginParamTest, SetFromNormalizedClampsAboveButNotBelowAndToNormalizedClampsBoth) {
@@ -96,19 +108,6 @@ TEST(PluginParamTest, NormalisedDisplayIsNeitherQuantisedNorClamped) {
   p.DefineContinuous("x", 0, 0, 10, 1, "", 1);
   EXPECT_EQ(Text(p, 0.55, true), "5");
   EXPECT_EQ(Text(p, 2.0, true), "20");
-}
-
-TEST(PluginParamTest, EnumeratedShowsItsTextAndHasNoUnitLabel) {
-  PluginParam p;
-  p.DefineEnumerated("e", 1, 4, kFour);
-  EXPECT_EQ(p.DisplayText(), "b");
-  EXPECT_STREQ(p.GetUnitLabel(), "");
-  PluginParam seconds;
-  seconds.DefineContinuous("porta", 0, 0, 5, 0.01, "sec", 4);
-  EXPECT_STREQ(seconds.GetUnitLabel(), "sec");
-  char out[64];
-  p.GetDisplayText(2, false, out, sizeof out, false);
-  EXPECT_STREQ(out, "2");
 }
 
 TEST(PluginParamTest, DisplayTextIsBoundedByTheBuffer) {
