@@ -70,17 +70,15 @@ TEST(ParameterSetTest, HostNamesAreUniqueAndShort) {
   EXPECT_STREQ(plugin.Param(kFilterCutoff)->name(), "P:F Cut");
 }
 
-TEST(ParameterSetTest, PolyphonyShowsVoiceCountsAndQuantisesFromTheHost) {
+TEST(ParameterSetTest, PolyphonyQuantisesToVoiceCountsAndKeySplitShowsNoteNames) {
   TestVantor plugin;
   PluginParam& polyphony = *plugin.Param(kPolyphony);
   EXPECT_EQ(polyphony.DisplayText(), "61");
   polyphony.SetFromNormalized(0.5);
   EXPECT_EQ(polyphony.value(), 1);
   EXPECT_EQ(polyphony.DisplayText(), "32");
-}
 
-TEST(ParameterSetTest, KeySplitNamesRunFromCSharp1ToC6) {
-  TestVantor plugin;
+  // Key split names run from C#1 to C6.
   PluginParam& split = *plugin.Param(kKeySplitPoint);
   const std::pair<int, const char*> cases[] = {{0, "C#1"}, {11, "C2"}, {23, "C3"}, {59, "C6"}};
   for (const auto& [value, name] : cases) {
