@@ -17,15 +17,15 @@ std::string Text(const PluginParam& p, double v, bool normalised = false) {
   return out;
 }
 
-TEST(PluginParamTest, ContinuousMaximumNotAboveMinimumBecomesMinimumPlusStep) {
-  PluginParam p;
-  p.DefineContinuous("x", 2, 2, 1, 0.5, "", 1);
-  EXPECT_EQ(p.maximum(), 2.5);
-  EXPECT_EQ(p.kind(), ParamKind::Continuous);
-  EXPECT_EQ(p.value(), 2);
-}
+// A maximum not above the minimum becomes minimum plus step; a zero shape keeps the mapping
+// linear; names and labels are cut to 31 characters.
+TEST(PluginParamTest, ContinuousDefinitionsRepairTheirRangeShapeAndNames) {
+  PluginParam x;
+  x.DefineContinuous("x", 2, 2, 1, 0.5, "", 1);
+  EXPECT_EQ(x.maximum(), 2.5);
+  EXPECT_EQ(x.kind(), ParamKind::Continuous);
+  EXPECT_EQ(x.value(), 2);
 
-TEST(PluginParamTest, ZeroShapeKeepsLinearMappingAndLongNamesAreCut) {
   PluginParam p;
   p.DefineContinuous("a name that is far longer than thirty-one characters", 0, 0, 10, 1,
                      "a label that is far longer than thirty-one characters", 0);
