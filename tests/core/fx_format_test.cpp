@@ -40,6 +40,13 @@ TEST(FxFormatTest, BankChunkHeaderHasTheStandardLayout) {
   EXPECT_EQ(parsed.count, 64);
   EXPECT_EQ(parsed.current_program, 5);
   EXPECT_EQ(parsed.chunk_size, 60043);
+
+  // The parameter-list variants' values are big-endian floats.
+  uint8_t f[4];
+  StoreBigEndianFloat(f, 0.75f);
+  EXPECT_EQ(f[0], 0x3F);
+  EXPECT_EQ(f[1], 0x40);
+  EXPECT_EQ(LoadBigEndianFloat(f), 0.75f);
 }
 
 TEST(FxFormatTest, ProgramNamesAreCutAndPadded) {
@@ -64,20 +71,7 @@ TEST(FxFormatTest, ProgramNamesAreCutAndPadded) {
   EXPECT_EQ(strlen(parsed.name), 28u);
 }
 
-TEST(FxFormatTest, ParameterVariantsStartTheirPayloadEarlier) {
-  EXPECT_EQ(FxHeaderSize(kFxProgramParams), 56u);
-  EXPECT_EQ(FxHeaderSize(kFxBankParams), 156u);
-  EXPECT_EQ(FxHeaderSize(FxMagic("abcd")), 0u);
-  EXPECT_TRUE(IsFxKind(kFxBankParams));
-  EXPECT_FALSE(IsFxKind(0));
-  uint8_t f[4];
-  StoreBigEndianFloat(f, 0.75f);
-  EXPECT_EQ(f[0], 0x3F);
-  EXPECT_EQ(f[1], 0x40);
-  EXPECT_EQ(LoadBigEndianFloat(f), 0.75f);
-}
-
-TEST(FxFormatTest, RefusesWhatIsNotAHeader) {
+TEST(FxFormatTest, HeaderSizesPerKindAndRefusalOfWhatIsNotAHeader) {
   FxHeader header;
   header.kind = kFxBankChunk;
   std::vector<uint8_t> bytes(160);
@@ -92,7 +86,12 @@ TEST(FxFormatTest, RefusesWhatIsNotAHeader) {
   bytes[0] = 'C';
   bytes[8] = 'X';
   EXPECT_FALSE(ParseFxHeader(bytes.data(), 160, &parsed));
-  // A program header is shorter: 56 bytes are enough for the float variant.
+  // The parameter-list variants start their payload earlier: 56 bytes hold a program header.
+  EXPECT_EQ(FxHeaderSize(kFxProgramParams), 56u);
+  EXPECT_EQ(FxHeaderSize(kFxBankParams), 156u);
+  EXPECT_EQ(FxHeaderSize(FxMagic("abcd")), 0u);
+  EXPECT_TRUE(IsFxKind(kFxBankParams));
+  EXPECT_FALSE(IsFxKind(0));
   header.kind = kFxProgramParams;
   WriteFxHeader(header, bytes.data());
   EXPECT_TRUE(ParseFxHeader(bytes.data(), 56, &parsed));

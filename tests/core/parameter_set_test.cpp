@@ -46,6 +46,16 @@ TEST(ParameterSetTest, EveryParameterIsDeclaredAtItsDefault) {
   }
   EXPECT_EQ(plugin.Param(-1), nullptr);
   EXPECT_EQ(plugin.Param(110), nullptr);
+  // Ranges, precisions, labels and shapes where the table is unusual.
+  EXPECT_EQ(plugin.Param(kBank1Fm)->maximum(), 641);
+  EXPECT_EQ(plugin.Param(kEnvToFilterFm)->minimum(), -12289);
+  EXPECT_EQ(plugin.Param(kEnvToFilterFm)->display_precision(), 2);
+  EXPECT_EQ(plugin.Param(kEnvToVcfFm)->display_precision(), 0);
+  EXPECT_STREQ(plugin.Param(kVcoPortamento)->unit_label(), "sec");
+  EXPECT_EQ(plugin.Param(kVcoPortamento)->shape(), 4);
+  EXPECT_EQ(plugin.Param(kFilterCutoff)->shape(), 0.5);
+  EXPECT_EQ(FindParamByLongName("Poly -> Poly"), kPolyToPoly);
+  EXPECT_EQ(FindParamByLongName("no such"), -1);
 }
 
 TEST(ParameterSetTest, HostNamesAreUniqueAndShort) {
@@ -60,30 +70,15 @@ TEST(ParameterSetTest, HostNamesAreUniqueAndShort) {
   EXPECT_STREQ(plugin.Param(kFilterCutoff)->name(), "P:F Cut");
 }
 
-TEST(ParameterSetTest, SpotChecksOfTheTable) {
-  TestVantor plugin;
-  EXPECT_EQ(plugin.Param(kBank1Fm)->maximum(), 641);
-  EXPECT_EQ(plugin.Param(kEnvToFilterFm)->minimum(), -12289);
-  EXPECT_EQ(plugin.Param(kEnvToFilterFm)->display_precision(), 2);
-  EXPECT_EQ(plugin.Param(kEnvToVcfFm)->display_precision(), 0);
-  EXPECT_STREQ(plugin.Param(kVcoPortamento)->unit_label(), "sec");
-  EXPECT_EQ(plugin.Param(kVcoPortamento)->shape(), 4);
-  EXPECT_EQ(plugin.Param(kFilterCutoff)->shape(), 0.5);
-  EXPECT_EQ(FindParamByLongName("Poly -> Poly"), kPolyToPoly);
-  EXPECT_EQ(FindParamByLongName("no such"), -1);
-}
-
-TEST(ParameterSetTest, PolyphonyShowsVoiceCountsAndQuantisesFromTheHost) {
+TEST(ParameterSetTest, PolyphonyQuantisesToVoiceCountsAndKeySplitShowsNoteNames) {
   TestVantor plugin;
   PluginParam& polyphony = *plugin.Param(kPolyphony);
   EXPECT_EQ(polyphony.DisplayText(), "61");
   polyphony.SetFromNormalized(0.5);
   EXPECT_EQ(polyphony.value(), 1);
   EXPECT_EQ(polyphony.DisplayText(), "32");
-}
 
-TEST(ParameterSetTest, KeySplitNamesRunFromCSharp1ToC6) {
-  TestVantor plugin;
+  // Key split names run from C#1 to C6.
   PluginParam& split = *plugin.Param(kKeySplitPoint);
   const std::pair<int, const char*> cases[] = {{0, "C#1"}, {11, "C2"}, {23, "C3"}, {59, "C6"}};
   for (const auto& [value, name] : cases) {

@@ -17,15 +17,15 @@ std::string Text(const PluginParam& p, double v, bool normalised = false) {
   return out;
 }
 
-TEST(PluginParamTest, ContinuousMaximumNotAboveMinimumBecomesMinimumPlusStep) {
-  PluginParam p;
-  p.DefineContinuous("x", 2, 2, 1, 0.5, "", 1);
-  EXPECT_EQ(p.maximum(), 2.5);
-  EXPECT_EQ(p.kind(), ParamKind::Continuous);
-  EXPECT_EQ(p.value(), 2);
-}
+// A maximum not above the minimum becomes minimum plus step; a zero shape keeps the mapping
+// linear; names and labels are cut to 31 characters.
+TEST(PluginParamTest, ContinuousDefinitionsRepairTheirRangeShapeAndNames) {
+  PluginParam x;
+  x.DefineContinuous("x", 2, 2, 1, 0.5, "", 1);
+  EXPECT_EQ(x.maximum(), 2.5);
+  EXPECT_EQ(x.kind(), ParamKind::Continuous);
+  EXPECT_EQ(x.value(), 2);
 
-TEST(PluginParamTest, ZeroShapeKeepsLinearMappingAndLongNamesAreCut) {
   PluginParam p;
   p.DefineContinuous("a name that is far longer than thirty-one characters", 0, 0, 10, 1,
                      "a label that is far longer than thirty-one characters", 0);
@@ -36,7 +36,7 @@ TEST(PluginParamTest, ZeroShapeKeepsLinearMappingAndLongNamesAreCut) {
   EXPECT_DOUBLE_EQ(p.value(), 5.0);
 }
 
-TEST(PluginParamTest, EnumeratedQuantisesToItsSteps) {
+TEST(PluginParamTest, EnumeratedQuantisesToItsStepsAndShowsItsText) {
   PluginParam p;
   p.DefineEnumerated("e", 0, 4, kFour);
   EXPECT_EQ(p.kind(), ParamKind::Enumerated);
@@ -46,15 +46,34 @@ TEST(PluginParamTest, EnumeratedQuantisesToItsSteps) {
   EXPECT_EQ(p.value(), 2.0);
   p.SetFromNormalized(0.1);
   EXPECT_EQ(p.value(), 0.0);
+
+  // Defined at its second text, it shows that text and has no unit label.
+  PluginParam b;
+  b.DefineEnumerated("e", 1, 4, kFour);
+  EXPECT_EQ(b.DisplayText(), "b");
+  EXPECT_STREQ(b.GetUnitLabel(), "");
+  PluginParam seconds;
+  seconds.DefineContinuous("porta", 0, 0, 5, 0.01, "sec", 4);
+  EXPECT_STREQ(seconds.GetUnitLabel(), "sec");
+  char out[64];
+  b.GetDisplayText(2, false, out, sizeof out, false);
+  EXPECT_STREQ(out, "2");
 }
 
-TEST(PluginParamTest, SetFromNormalizedClampsAboveButNotBelow) {
+TEST(PluginParamTest, SetFromNormalizedClampsAboveButNotBelowAndToNormalizedClampsBoth) {
   PluginParam p;
   p.DefineContinuous("x", 0, 0, 1, 0.01, "", 1);
   p.SetFromNormalized(1.5);
   EXPECT_EQ(p.value(), 1.0);
   p.SetFromNormalized(-0.5);
   EXPECT_EQ(p.value(), -0.5);
+  // The other way the value is clamped first.
+  PluginParam wide;
+  wide.DefineContinuous("x", 0, -64, 64, 1, "", 1);
+  wide.set_value(100);
+  EXPECT_EQ(wide.ToNormalized(), 1.0);
+  wide.set_value(-100);
+  EXPECT_EQ(wide.ToNormalized(), 0.0);
 }
 
 TEST(PluginParamTest, ShapedMappingRoundTrips) {
@@ -67,15 +86,6 @@ TEST(PluginParamTest, ShapedMappingRoundTrips) {
   root.DefineContinuous("cut", 0, 0, 1, 0.01, "", 0.5);
   EXPECT_NEAR(root.ToNormalized(std::sqrt(0.5)), 0.5, 1e-12);
   EXPECT_NEAR(root.ToNormalized(0.5), 0.25, 1e-12);
-}
-
-TEST(PluginParamTest, ToNormalizedUsesTheClampedValue) {
-  PluginParam p;
-  p.DefineContinuous("x", 0, -64, 64, 1, "", 1);
-  p.set_value(100);
-  EXPECT_EQ(p.ToNormalized(), 1.0);
-  p.set_value(-100);
-  EXPECT_EQ(p.ToNormalized(), 0.0);
 }
 
 TEST(PluginParamTest, DisplayPrecisionFollowsTheStep) {
@@ -98,19 +108,6 @@ TEST(PluginParamTest, NormalisedDisplayIsNeitherQuantisedNorClamped) {
   p.DefineContinuous("x", 0, 0, 10, 1, "", 1);
   EXPECT_EQ(Text(p, 0.55, true), "5");
   EXPECT_EQ(Text(p, 2.0, true), "20");
-}
-
-TEST(PluginParamTest, EnumeratedShowsItsTextAndHasNoUnitLabel) {
-  PluginParam p;
-  p.DefineEnumerated("e", 1, 4, kFour);
-  EXPECT_EQ(p.DisplayText(), "b");
-  EXPECT_STREQ(p.GetUnitLabel(), "");
-  PluginParam seconds;
-  seconds.DefineContinuous("porta", 0, 0, 5, 0.01, "sec", 4);
-  EXPECT_STREQ(seconds.GetUnitLabel(), "sec");
-  char out[64];
-  p.GetDisplayText(2, false, out, sizeof out, false);
-  EXPECT_STREQ(out, "2");
 }
 
 TEST(PluginParamTest, DisplayTextIsBoundedByTheBuffer) {

@@ -20,12 +20,6 @@ void ClearSlots(PluginBase& plugin) {
   }
 }
 
-TEST(ProgramSlotsTest, OutOfRangeProgramsHaveNoName) {
-  TestVantor plugin;
-  EXPECT_STREQ(plugin.GetProgramName(64), "");
-  EXPECT_STREQ(plugin.GetProgramName(-1), "");
-}
-
 TEST(ProgramSlotsTest, RecallingAnUninitialisedSlotCountsUserPresets) {
   TestVantor plugin;
   plugin.Program(5).initialized = false;
@@ -41,10 +35,21 @@ TEST(ProgramSlotsTest, RecallingAnUninitialisedSlotCountsUserPresets) {
   EXPECT_EQ(plugin.Param(kMainVolume)->value(), 0.8);
   EXPECT_FALSE(plugin.RecallProgram(64));
   EXPECT_EQ(plugin.current_program(), 5);
+  EXPECT_STREQ(plugin.GetProgramName(64), "");  // slots out of range have no name
+  EXPECT_STREQ(plugin.GetProgramName(-1), "");
 }
 
-TEST(ProgramSlotsTest, RawParameterListLoadsClampedUnquantisedValues) {
+// A raw parameter list loads clamped, unquantised values; a short one ends at its clamped zero.
+TEST(ProgramSlotsTest, RawParameterListLoadsClampedUnquantisedValuesAndAShortOneEndsAtZero) {
   TestVantor plugin;
+  StateChunk cut;
+  cut.PutDouble(0.5);
+  cut.PutBytes("abc", 3);  // parameter 1 is cut off
+  EXPECT_EQ(plugin.UnserializeParams(cut, 0), -1);
+  EXPECT_EQ(plugin.Param(kMainVolume)->value(), 0.5);
+  EXPECT_EQ(plugin.Param(kSoftClipping)->value(), 0.0);
+  EXPECT_EQ(plugin.Param(kKeySplitPoint)->value(), 23.0);  // untouched
+
   StateChunk chunk;
   for (int i = 0; i < kParamCount; ++i)
     chunk.PutDouble(i == kFilterCutoff ? 5.0 : 0.375);
@@ -52,17 +57,6 @@ TEST(ProgramSlotsTest, RawParameterListLoadsClampedUnquantisedValues) {
   EXPECT_EQ(plugin.Param(kFilterCutoff)->value(), 1.0);
   EXPECT_EQ(plugin.Param(kPolyphony)->value(), 0.375);  // not rounded to its step
   EXPECT_EQ(plugin.Param(kBank1Tune)->value(), 0.375);
-}
-
-TEST(ProgramSlotsTest, ShortParameterListEndsAtItsClampedZero) {
-  TestVantor plugin;
-  StateChunk chunk;
-  chunk.PutDouble(0.5);
-  chunk.PutBytes("abc", 3);  // parameter 1 is cut off
-  EXPECT_EQ(plugin.UnserializeParams(chunk, 0), -1);
-  EXPECT_EQ(plugin.Param(kMainVolume)->value(), 0.5);
-  EXPECT_EQ(plugin.Param(kSoftClipping)->value(), 0.0);
-  EXPECT_EQ(plugin.Param(kKeySplitPoint)->value(), 23.0);  // untouched
 }
 
 TEST(ProgramSlotsTest, PresetsRoundTripAndKeepTheCurrentIndex) {
@@ -89,12 +83,11 @@ TEST(ProgramSlotsTest, PresetsRoundTripAndKeepTheCurrentIndex) {
   EXPECT_EQ(target.current_program(), 0);
   ASSERT_TRUE(target.RecallProgram(2));
   EXPECT_EQ(target.Param(kMainVolume)->value(), 0.7);
-}
 
-TEST(ProgramSlotsTest, ChunkHeaderRules) {
+  // No header: version 0 and the reading starts at the beginning; a cut header ends it.
   StateChunk none;
   none.PutBytes("xy", 2);
-  int p = 0;
+  p = 0;
   EXPECT_EQ(PluginBase::ReadChunkHeader(none, &p), 0);
   EXPECT_EQ(p, 0);
   StateChunk cut;

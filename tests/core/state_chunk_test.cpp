@@ -35,7 +35,7 @@ TEST(StateChunkTest, ValuesRoundTripInOrder) {
   EXPECT_TRUE(chunk.Empty());
 }
 
-TEST(StateChunkTest, ShortReadsReturnMinusOneAndLeaveTheValue) {
+TEST(StateChunkTest, ShortReadsAndBadStringLengthsReturnMinusOneAndLeaveTheValue) {
   StateChunk chunk;
   chunk.PutBytes("abc", 3);
   int32_t i = 42;
@@ -45,9 +45,8 @@ TEST(StateChunkTest, ShortReadsReturnMinusOneAndLeaveTheValue) {
   EXPECT_EQ(chunk.GetBytes(&i, 1, 3), -1);
   EXPECT_EQ(chunk.GetBytes(&i, 0, 3), 3);
   EXPECT_EQ(chunk.GetBytes(&i, 1, 1 << 30), -1);
-}
 
-TEST(StateChunkTest, StringsWithBadLengthsAreRefused) {
+  // Strings whose length is negative, runs past the end or is absurd are refused.
   StateChunk negative;
   negative.PutInt32(-1);
   std::string s;

@@ -138,27 +138,14 @@ TEST(StateFormatTest, EmptySlotsAreFilledAfterConstruction) {
   EXPECT_EQ(plugin.Param(kMainVolume)->value(), 0.61);
 }
 
-TEST(StateFormatTest, StartUpLoadsTheFactoryBankAtProgramZero) {
+TEST(StateFormatTest, StartUpLoadsTheFactoryBankOfDistinctProgramsAtProgramZero) {
   TestVantor plugin;
   EXPECT_EQ(plugin.current_program(), 0);
   for (int i = 0; i < PluginBase::kNumPrograms; ++i)
     EXPECT_TRUE(plugin.Program(i).initialized) << i;
   EXPECT_STREQ(plugin.GetProgramName(0), "Pad: Fat Strings");
   EXPECT_STREQ(plugin.GetProgramName(63), "Init");
-  // The parameters are slot 0's.
-  EXPECT_TRUE(plugin.RecallProgram(63));
-  EXPECT_TRUE(plugin.RecallProgram(0));
-  StateChunk slot0;
-  plugin.SaveState(slot0);
-  EXPECT_EQ(slot0, plugin.Program(0).state);
-  // A later factory load keeps the current program.
-  ASSERT_TRUE(plugin.RecallProgram(40));
-  plugin.LoadFactoryBank();
-  EXPECT_EQ(plugin.current_program(), 40);
-}
-
-TEST(StateFormatTest, FactoryProgramsDifferFromEachOther) {
-  TestVantor plugin;
+  // Every factory program differs from every other.
   for (int a = 0; a < PluginBase::kNumPrograms; ++a) {
     for (int b = a + 1; b < PluginBase::kNumPrograms; ++b) {
       // Names differ in the states' headers only when slot 0 is current; compare values.
@@ -169,6 +156,16 @@ TEST(StateFormatTest, FactoryProgramsDifferFromEachOther) {
           << plugin.GetProgramName(a) << " and " << plugin.GetProgramName(b);
     }
   }
+  // The parameters are slot 0's.
+  EXPECT_TRUE(plugin.RecallProgram(63));
+  EXPECT_TRUE(plugin.RecallProgram(0));
+  StateChunk slot0;
+  plugin.SaveState(slot0);
+  EXPECT_EQ(slot0, plugin.Program(0).state);
+  // A later factory load keeps the current program.
+  ASSERT_TRUE(plugin.RecallProgram(40));
+  plugin.LoadFactoryBank();
+  EXPECT_EQ(plugin.current_program(), 40);
 }
 
 }  // namespace

@@ -47,7 +47,9 @@ struct Bound {
   }
 };
 
-TEST(BindingTest, AttachingPushesNormalisedValuesWhichBecomeTheDefaults) {
+// Attaching pushes the normalised values, which become the controls' defaults; later values
+// reach the controls and are drawn on the next tick.
+TEST(BindingTest, PluginValuesReachTheControlsOnAttachingAndAreDrawnOnTheNextTick) {
   Bound b;
   EXPECT_DOUBLE_EQ(b.fader->value(), 0.25);
   EXPECT_DOUBLE_EQ(b.fader->default_value(), 0.25);
@@ -56,10 +58,7 @@ TEST(BindingTest, AttachingPushesNormalisedValuesWhichBecomeTheDefaults) {
   ASSERT_TRUE(b.g.drawing_bitmap());
   EXPECT_EQ(b.g.drawing_bitmap()->Width(), 924);
   EXPECT_EQ(b.plugin.editor(), &b.g);
-}
 
-TEST(BindingTest, PluginValuesReachTheControlsAndAreDrawnOnTheNextTick) {
-  Bound b;
   while (b.g.Tick()) {
   }
   b.mode->draws = 0;

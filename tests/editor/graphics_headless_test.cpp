@@ -72,7 +72,7 @@ TEST(GraphicsHeadlessTest, MenusAreAnsweredByItemPathsAndRecorded) {
   EXPECT_EQ(g.menus()[0].items[1].flags, kItemDisabled);
 }
 
-TEST(GraphicsHeadlessTest, ColoursUrlsClipboardFoldersAndWindows) {
+TEST(GraphicsHeadlessTest, ColoursUrlsClipboardFoldersWindowsAndSize) {
   GraphicsHeadless g(nullptr);
   Color colour{17, 1, 2, 3};
   g.ChooseNextColor({200, 9, 8, 7});
@@ -103,6 +103,9 @@ TEST(GraphicsHeadlessTest, ColoursUrlsClipboardFoldersAndWindows) {
   EXPECT_TRUE(g.ClipboardText(text));
   EXPECT_EQ(text, "caf\xC3\xA9");
 
+  EXPECT_EQ(g.Width(), 924);  // the editor's size, and no window until one is opened
+  EXPECT_EQ(g.Height(), 456);
+  EXPECT_FALSE(g.IsWindowOpen());
   EXPECT_TRUE(g.OpenEditorWindow(nullptr));
   EXPECT_TRUE(g.IsWindowOpen());
   g.CloseEditorWindow();
@@ -116,13 +119,6 @@ TEST(GraphicsHeadlessTest, ColoursUrlsClipboardFoldersAndWindows) {
   EXPECT_EQ(folder, "/common/");
   g.UserAppDataFolder(folder);
   EXPECT_EQ(folder, "");
-}
-
-TEST(GraphicsHeadlessTest, HasTheEditorSize) {
-  GraphicsHeadless g(nullptr);
-  EXPECT_EQ(g.Width(), 924);
-  EXPECT_EQ(g.Height(), 456);
-  EXPECT_FALSE(g.IsWindowOpen());
 }
 
 }  // namespace

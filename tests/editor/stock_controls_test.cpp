@@ -86,7 +86,7 @@ TEST(SwitchTest, FrameSwitchPicksThePositionUnderTheMouse) {
   EXPECT_EQ(single->value(), 0.0);  // one position: never NaN
 }
 
-TEST(KnobTest, GearingSetsTheTravelForTheFullRange) {
+TEST(KnobTest, GearingSetsTheTravelForTheFullRangeAlongEitherAxis) {
   Editor e;
   const BitmapRef film = e.Strip(707, 24, 24, 47);
   auto* knob = e.g.Add(
@@ -118,16 +118,14 @@ TEST(KnobTest, GearingSetsTheTravelForTheFullRange) {
   EXPECT_EQ(knob->Frame(), 1);
   knob->set_value(1e300);
   EXPECT_EQ(knob->Frame(), 47);
-}
 
-TEST(KnobTest, HorizontalKnobFollowsXAndABadGearingIsOne) {
-  Editor e;
-  auto* knob = e.g.Add(std::make_unique<KnobMultiControl>(
+  // A horizontal knob follows x, and a gearing that is not positive is one.
+  auto* across = e.g.Add(std::make_unique<KnobMultiControl>(
       nullptr, Rect{0, 0, 30, 30}, -1, e.Strip(708, 30, 30, 4), Direction::Horizontal, 0.0));
-  EXPECT_EQ(knob->gearing(), 1.0);
+  EXPECT_EQ(across->gearing(), 1.0);
   e.g.HandleMouseDown(5, 5, Left());
   e.g.HandleMouseDrag(20, 40, Left());
-  EXPECT_NEAR(knob->value(), 0.5, 1e-9);
+  EXPECT_NEAR(across->value(), 0.5, 1e-9);
 }
 
 TEST(FaderTest, OnlyTheHandleIsHitAndItFollowsTheMouse) {

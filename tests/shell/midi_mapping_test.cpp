@@ -13,11 +13,16 @@ MidiMessage Cc(int controller, int value) {
   return {0, 0xB0, static_cast<uint8_t>(controller), static_cast<uint8_t>(value)};
 }
 
+// Learns `controller` for `param`: controller first, then the editor's change.
+void Learn(TestVantor& plugin, int controller, int param) {
+  plugin.StartMidiLearn(false);
+  plugin.HandleMidiMessage(Cc(controller, 0));
+  plugin.SetParamFromEditor(param, 0.3);
+}
+
 TEST(MidiMappingTest, LearnAssignsInEitherOrder) {
   TestVantor a;
-  a.StartMidiLearn(false);
-  a.HandleMidiMessage(Cc(74, 10));
-  a.SetParamFromEditor(kFilterCutoff, 0.5);
+  Learn(a, 74, kFilterCutoff);
   EXPECT_EQ(a.controller_map()[74], kFilterCutoff);
   EXPECT_FALSE(a.midi_learn().active);
 
@@ -31,18 +36,12 @@ TEST(MidiMappingTest, LearnAssignsInEitherOrder) {
 
 TEST(MidiMappingTest, RelearningMovesTheControllerAndTheParameter) {
   TestVantor plugin;
-  plugin.StartMidiLearn(false);
-  plugin.HandleMidiMessage(Cc(7, 0));
-  plugin.SetParamFromEditor(kMainVolume, 0.3);
-  plugin.StartMidiLearn(false);
-  plugin.HandleMidiMessage(Cc(7, 0));
-  plugin.SetParamFromEditor(kPhaserMix, 0.3);
+  Learn(plugin, 7, kMainVolume);
+  Learn(plugin, 7, kPhaserMix);
   EXPECT_EQ(plugin.controller_map()[7], kPhaserMix);
   for (int c = 0; c < 120; ++c)
     EXPECT_NE(plugin.controller_map()[c], kMainVolume);
-  plugin.StartMidiLearn(false);
-  plugin.HandleMidiMessage(Cc(8, 0));
-  plugin.SetParamFromEditor(kPhaserMix, 0.3);
+  Learn(plugin, 8, kPhaserMix);
   EXPECT_EQ(plugin.controller_map()[7], -1);  // a parameter has at most one controller
   EXPECT_EQ(plugin.controller_map()[8], kPhaserMix);
 }

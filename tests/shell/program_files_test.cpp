@@ -77,7 +77,7 @@ TEST_F(ProgramFilesTest, ProgramFileHasTheStandardHeaderAndRoundTripsByteForByte
   EXPECT_EQ(ReadBytes(File("q.fxp")), bytes);
 }
 
-TEST_F(ProgramFilesTest, ChunkProgramLoadsWhateverItsParameterCountSays) {
+TEST_F(ProgramFilesTest, ChunkProgramIgnoresItsParameterCountAndReadsNotANumberAsTheMinimum) {
   TestVantor source;
   FillPrograms(source, 4);
   std::vector<uint8_t> bytes = source.ProgramFileBytes();
@@ -92,6 +92,15 @@ TEST_F(ProgramFilesTest, ChunkProgramLoadsWhateverItsParameterCountSays) {
     EXPECT_DOUBLE_EQ(plugin.Param(kMainVolume)->value(), 4 / 64.0) << count;
     EXPECT_STREQ(plugin.GetProgramName(9), "Program 04") << count;
   }
+
+  // Not a number loads as the minimum; the last parameter's value ends the file.
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  memcpy(bytes.data() + bytes.size() - 8, &nan, 8);
+  WriteBytes(File("nan.fxp"), bytes);
+  TestVantor plugin;
+  ASSERT_TRUE(plugin.LoadProgramFile(File("nan.fxp")));
+  const PluginParam& last = *plugin.Param(PluginBase::kNumParams - 1);
+  EXPECT_EQ(last.value(), last.minimum());
 }
 
 TEST_F(ProgramFilesTest, BankRoundTripKeepsSlotsNamesAndTheCurrentProgram) {
@@ -243,18 +252,6 @@ TEST_F(ProgramFilesTest, SavesThatCannotBeWrittenFailAndLeaveWhatWasThere) {
   EXPECT_TRUE(std::filesystem::is_directory(files_ / "taken.fxp"));
 }
 
-TEST_F(ProgramFilesTest, NotANumberInAProgramChunkLoadsAsTheMinimum) {
-  TestVantor plugin;
-  std::vector<uint8_t> bytes = plugin.ProgramFileBytes();
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  // The last parameter's value ends the file.
-  memcpy(bytes.data() + bytes.size() - 8, &nan, 8);
-  WriteBytes(File("nan.fxp"), bytes);
-  ASSERT_TRUE(plugin.LoadProgramFile(File("nan.fxp")));
-  const PluginParam& last = *plugin.Param(PluginBase::kNumParams - 1);
-  EXPECT_EQ(last.value(), last.minimum());
-}
-
 TEST_F(ProgramFilesTest, StartupBankLoadsWhenAcceptedElseIsForgotten) {
   TestVantor source;
   FillPrograms(source, 0);
@@ -272,8 +269,7 @@ TEST_F(ProgramFilesTest, StartupBankLoadsWhenAcceptedElseIsForgotten) {
 
 TEST_F(ProgramFilesTest, ProposedNameReplacesCharactersFileSystemsRefuse) {
   TestVantor plugin;
-  strcpy(plugin.Program(0).name, "Pad: Fat Strings");
-  EXPECT_EQ(plugin.ProposedProgramFileName(), "Pad_ Fat Strings");
+  // "Pad: Fat Strings" -> "Pad_ Fat Strings" is pinned where the save prompt proposes it.
   strcpy(plugin.Program(0).name, "a<b>c\"d/e\\f|g?h*i");
   EXPECT_EQ(plugin.ProposedProgramFileName(), "a_b_c_d_e_f_g_h_i");
   std::string long_name(100, 'x');
